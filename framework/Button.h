@@ -1,0 +1,7 @@
+#pragma once
+#include "Wnd.h"
+
+// A push button or check box control.
+class CButton : public CWnd
+{
+};

@@ -1,0 +1,7 @@
+#pragma once
+#include "Wnd.h"
+
+// A single-line edit control.
+class CEdit : public CWnd
+{
+};

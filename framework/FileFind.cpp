@@ -1,0 +1,36 @@
+#include "FileFind.h"
+
+#include <cwchar>
+
+bool CFileFind::FindFile(const CString& strPattern)
+{
+    Close();
+    std::wstring pattern = Widen(strPattern);
+    size_t separator = pattern.find_last_of(L"\\/");
+    m_strRoot = separator == std::wstring::npos ? CString() : Narrow(pattern.c_str(), static_cast<int>(separator));
+    m_hFind = ::FindFirstFileW(pattern.c_str(), &m_next);
+    m_bHaveNext = m_hFind != INVALID_HANDLE_VALUE;
+    return m_bHaveNext;
+}
+
+bool CFileFind::FindNextFile()
+{
+    if (!m_bHaveNext)
+        return false;
+    m_current = m_next;
+    m_bHaveNext = ::FindNextFileW(m_hFind, &m_next) != FALSE;
+    return m_bHaveNext;
+}
+
+void CFileFind::Close()
+{
+    if (m_hFind != INVALID_HANDLE_VALUE)
+        ::FindClose(m_hFind);
+    m_hFind = INVALID_HANDLE_VALUE;
+    m_bHaveNext = false;
+}
+
+bool CFileFind::IsDots() const
+{
+    return std::wcscmp(m_current.cFileName, L".") == 0 || std::wcscmp(m_current.cFileName, L"..") == 0;
+}

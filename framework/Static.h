@@ -1,0 +1,7 @@
+#pragma once
+#include "Wnd.h"
+
+// A static text control.
+class CStatic : public CWnd
+{
+};

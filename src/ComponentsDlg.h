@@ -1,0 +1,50 @@
+#pragma once
+#include "Afx.h"
+
+// The wizard's first page, where the user picks the components, and the installation engine
+// that moves the chosen ones into place.
+class CComponentsDlg : public CDialog
+{
+public:
+    explicit CComponentsDlg(CWnd* pParent = nullptr);
+
+    // Installation engine (ComponentsEngine.cpp).
+
+    // Moves each chosen component from the current directory into its destination and
+    // shows the summary.
+    void RunInstallation(CString strVcPath, CString strSystemPath);
+    // Moves every file of the source tree into the destination tree of the same shape;
+    // false when the user cancelled.
+    bool MoveTree(CString strSource, CString strDest);
+
+    // Window side (ComponentsDlg.cpp).
+
+    CButton m_btnNext;
+    CButton m_chkMfc;
+    CButton m_chkAppWizard;
+    int m_bAppWizardFiles = 1;     // the "VC7" folder is chosen
+    int m_bMfcFiles = 0;           // the "System" folder is chosen
+    HICON m_hIcon;
+    HICON m_hSmallIcon;
+
+    // Run state, shared by both components of one run.
+    bool m_bReplaceAll = false;    // existing files are replaced without asking
+    bool m_bProblems = false;      // the summary reports problems
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+    void OnComponentClicked();
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    bool MoveOneFile(const CString& strFrom, const CString& strTo);
+    int AskReplace(const CString& strTo);
+    void ReportFailure(const CString& strFrom, const CString& strTo);
+    void ShowAborted();
+};

@@ -1,0 +1,122 @@
+#include "PathsDlg.h"
+
+#include <vector>
+
+#include "resource.h"
+
+// The Visual C++ 7.1 directory as its setup recorded it, or empty when there is no usable
+// record; only string values count.
+static CString RegistryVcDirectory()
+{
+    HKEY hKey;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\VisualStudio\\7.1\\Setup\\VC", 0,
+                        KEY_QUERY_VALUE, &hKey) != ERROR_SUCCESS)
+        return CString();
+    DWORD dwType = 0;
+    DWORD cbData = 0;
+    CString strValue;
+    if (::RegQueryValueExW(hKey, L"ProductDir", nullptr, &dwType, nullptr, &cbData) == ERROR_SUCCESS &&
+        (dwType == REG_SZ || dwType == REG_EXPAND_SZ)) {
+        // One spare character, because a stored string need not carry its terminating zero.
+        std::vector<wchar_t> value(cbData / sizeof(wchar_t) + 1, L'\0');
+        if (::RegQueryValueExW(hKey, L"ProductDir", nullptr, &dwType, reinterpret_cast<BYTE*>(value.data()),
+                               &cbData) == ERROR_SUCCESS)
+            strValue = Narrow(value.data());
+    }
+    ::RegCloseKey(hKey);
+    return strValue;
+}
+
+// The Windows system directory, whatever its length.
+static CString SystemDirectory()
+{
+    std::vector<wchar_t> buffer(::GetSystemDirectoryW(nullptr, 0) + 1);
+    UINT nLength = ::GetSystemDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
+    return Narrow(buffer.data(), static_cast<int>(nLength < buffer.size() ? nLength : 0));
+}
+
+void LoadDefaultPaths(CString& strVcPath, CString& strSystemPath)
+{
+    strSystemPath = SystemDirectory();
+    CString strVc = RegistryVcDirectory();
+    if (strVc.IsEmpty()) {
+        strVc = strSystemPath.Left(1) + ":\\Program Files\\Microsoft Visual Studio .NET 2003\\Vc7\\";
+    }
+    // The recorded directory ends in a backslash; a path that does not keeps all it has.
+    if (strVc.GetAt(strVc.GetLength() - 1) == '\\')
+        strVc = strVc.Left(strVc.GetLength() - 1);
+    strVcPath = strVc;
+}
+
+CPathsDlg::CPathsDlg(CWnd* pParent) : CDialog(IDD_PATHS, pParent)
+{
+    LoadDefaultPaths(m_strVcPath, m_strSystemPath);
+    m_hIcon = AfxGetApp()->LoadIcon(IDI_MAIN);
+    m_hSmallIcon = static_cast<HICON>(::LoadImageW(AfxGetApp()->m_hInstance, MAKEINTRESOURCEW(IDI_MAIN),
+                                                   IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+}
+
+void CPathsDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_VC_LABEL, m_lblVcPath);
+    DDX_Control(pDX, IDC_VC_PATH, m_editVcPath);
+    DDX_Control(pDX, IDC_SYSTEM_PATH, m_editSystemPath);
+    DDX_Control(pDX, IDC_SYSTEM_LABEL, m_lblSystemPath);
+    DDX_Text(pDX, IDC_VC_PATH, m_strVcPath);
+    DDX_Text(pDX, IDC_SYSTEM_PATH, m_strSystemPath);
+}
+
+BEGIN_MESSAGE_MAP(CPathsDlg, CDialog)
+    ON_WM_SHOWWINDOW()
+    ON_BN_CLICKED(IDC_BACK, &CPathsDlg::OnBack)
+END_MESSAGE_MAP()
+
+BOOL CPathsDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hSmallIcon));
+    return TRUE;
+}
+
+// Greys out the field of a component that was not chosen.
+void CPathsDlg::OnShowWindow(BOOL, UINT)
+{
+    Default();
+    if (!m_bAppWizardFiles) {
+        m_lblVcPath.EnableWindow(FALSE);
+        m_editVcPath.EnableWindow(FALSE);
+        SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_editSystemPath.m_hWnd), TRUE);
+    }
+    if (!m_bMfcFiles) {
+        m_lblSystemPath.EnableWindow(FALSE);
+        m_editSystemPath.EnableWindow(FALSE);
+    }
+}
+
+void CPathsDlg::OnBack()
+{
+    EndDialog(-1);
+}
+
+// Next: an empty destination would scatter a component under the root of the current
+// drive, so a chosen component's field must hold a path.
+void CPathsDlg::OnOK()
+{
+    UpdateData(TRUE);
+    if (RequirePath(m_bAppWizardFiles, m_strVcPath, m_editVcPath) &&
+        RequirePath(m_bMfcFiles, m_strSystemPath, m_editSystemPath))
+        CDialog::OnOK();
+}
+
+// True when the component is not chosen or its field holds a path; otherwise says so and
+// puts the focus into the field.
+bool CPathsDlg::RequirePath(int bChosen, const CString& strPath, CEdit& edit)
+{
+    if (!bChosen || !CString(strPath).Trim().IsEmpty())
+        return true;
+    MessageBox("Укажите путь установки.", "Ombrix", MB_ICONEXCLAMATION);
+    SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(edit.m_hWnd), TRUE);
+    return false;
+}
