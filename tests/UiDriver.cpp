@@ -136,8 +136,12 @@ void CWindowProbe::Close()
     ::PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
 }
 
-CUiDriver::CUiDriver(Handler handler)
-    : m_handler(std::move(handler)), m_dwThreadId(::GetCurrentThreadId()), m_thread(&CUiDriver::Run, this)
+CUiDriver::CUiDriver(Handler handler) : CUiDriver(::GetCurrentThreadId(), std::move(handler))
+{
+}
+
+CUiDriver::CUiDriver(DWORD dwThreadId, Handler handler)
+    : m_handler(std::move(handler)), m_dwThreadId(dwThreadId), m_thread(&CUiDriver::Run, this)
 {
 }
 

@@ -50,6 +50,8 @@ public:
 
     // Watches the calling thread.
     explicit CUiDriver(Handler handler);
+    // Watches a thread of any process, such as the main thread of a started program.
+    CUiDriver(DWORD dwThreadId, Handler handler);
     ~CUiDriver();
     CUiDriver(const CUiDriver&) = delete;
     CUiDriver& operator=(const CUiDriver&) = delete;
