@@ -116,7 +116,8 @@ bool CPathsDlg::RequirePath(int bChosen, const CString& strPath, CEdit& edit)
 {
     if (!bChosen || !CString(strPath).Trim().IsEmpty())
         return true;
-    MessageBox("Укажите путь установки.", "Ombrix", MB_ICONEXCLAMATION);
+    // Focus first: the page gives the focus back to where it was when the message box closes.
     SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(edit.m_hWnd), TRUE);
+    MessageBox("Укажите путь установки.", "Ombrix", MB_ICONEXCLAMATION);
     return false;
 }

@@ -97,11 +97,16 @@ bool CWindowProbe::IsChecked(int nID) const
 
 int CWindowProbe::FocusID() const
 {
-    GUITHREADINFO info = {};
-    info.cbSize = sizeof info;
-    if (!::GetGUIThreadInfo(m_dwThreadId, &info) || !info.hwndFocus || ::GetParent(info.hwndFocus) != m_hWnd)
-        return 0;
-    return ::GetDlgCtrlID(info.hwndFocus);
+    // A window that has just become active again gets its focus back a moment later; until
+    // then the focus may still be on the closing message box, a popup it owns.
+    for (int nTry = 0; nTry < 500; ++nTry) {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        if (::GetGUIThreadInfo(m_dwThreadId, &info) && info.hwndFocus && ::IsChild(m_hWnd, info.hwndFocus))
+            return ::GetDlgCtrlID(info.hwndFocus);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return 0;
 }
 
 bool CWindowProbe::Click(int nID)
@@ -110,6 +115,16 @@ bool CWindowProbe::Click(int nID)
     if (!IsAnswerable(hButton))
         return false;
     ::PostMessageW(hButton, BM_CLICK, 0, 0);
+    return true;
+}
+
+bool CWindowProbe::ClickNow(int nID)
+{
+    HWND hButton = ::GetDlgItem(m_hWnd, nID);
+    if (!IsAnswerable(hButton))
+        return false;
+    DWORD_PTR result = 0;
+    ::SendMessageTimeoutW(hButton, BM_CLICK, 0, 0, SMTO_BLOCK, kTimeoutMs, &result);
     return true;
 }
 

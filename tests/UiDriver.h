@@ -30,6 +30,9 @@ public:
 
     // Clicks a button; false (and nothing happens) when it is disabled or hidden.
     bool Click(int nID);
+    // Clicks and waits until the click has been handled; only for a click that opens no
+    // modal window (a check box), since the wait would last as long as that window.
+    bool ClickNow(int nID);
     void SetText(int nID, const std::string& text);
     // A key press to the control that has the focus.
     void PressKey(UINT nVirtualKey);
