@@ -3,13 +3,12 @@
 #include "ComponentsDlg.h"
 
 #include "PathsDlg.h"
+#include "PageIcons.h"
 #include "resource.h"
 
 CComponentsDlg::CComponentsDlg(CWnd* pParent) : CDialog(IDD_COMPONENTS, pParent)
 {
-    m_hIcon = AfxGetApp()->LoadIcon(IDI_MAIN);
-    m_hSmallIcon = static_cast<HICON>(::LoadImageW(AfxGetApp()->m_hInstance, MAKEINTRESOURCEW(IDI_MAIN),
-                                                   IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+    LoadPageIcons(m_hIcon, m_hSmallIcon);
 }
 
 void CComponentsDlg::DoDataExchange(CDataExchange* pDX)
@@ -32,8 +31,7 @@ END_MESSAGE_MAP()
 BOOL CComponentsDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hSmallIcon));
+    SetPageIcons(*this, m_hIcon, m_hSmallIcon);
     return TRUE;
 }
 

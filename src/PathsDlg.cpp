@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "PageIcons.h"
 #include "resource.h"
 
 // The Visual C++ 7.1 directory as its setup recorded it, or empty when there is no usable
@@ -51,9 +52,7 @@ void LoadDefaultPaths(CString& strVcPath, CString& strSystemPath)
 CPathsDlg::CPathsDlg(CWnd* pParent) : CDialog(IDD_PATHS, pParent)
 {
     LoadDefaultPaths(m_strVcPath, m_strSystemPath);
-    m_hIcon = AfxGetApp()->LoadIcon(IDI_MAIN);
-    m_hSmallIcon = static_cast<HICON>(::LoadImageW(AfxGetApp()->m_hInstance, MAKEINTRESOURCEW(IDI_MAIN),
-                                                   IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+    LoadPageIcons(m_hIcon, m_hSmallIcon);
 }
 
 void CPathsDlg::DoDataExchange(CDataExchange* pDX)
@@ -75,8 +74,7 @@ END_MESSAGE_MAP()
 BOOL CPathsDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hSmallIcon));
+    SetPageIcons(*this, m_hIcon, m_hSmallIcon);
     return TRUE;
 }
 
