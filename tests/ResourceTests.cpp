@@ -256,6 +256,20 @@ TEST(ProgramIcon, IsOneRussian32By32ImageAt32Bits)
     ::FreeLibrary(hProgram);
 }
 
+TEST(ProgramManifest, AsksForAdministratorRightsAndNamesTheSupportedWindows)
+{
+    HMODULE hProgram = LoadProgram();
+    ASSERT_NE(hProgram, nullptr);
+    HRSRC hRes = ::FindResourceW(hProgram, MAKEINTRESOURCEW(1), RT_MANIFEST);
+    ASSERT_NE(hRes, nullptr);
+    std::string manifest(static_cast<const char*>(::LockResource(::LoadResource(hProgram, hRes))),
+                         ::SizeofResource(hProgram, hRes));
+    EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos);
+    // Windows 10 and 11 share one identifier.
+    EXPECT_NE(manifest.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"), std::string::npos);
+    ::FreeLibrary(hProgram);
+}
+
 // One string of the version record's only string block.
 std::string VersionString(const std::vector<BYTE>& info, const char* key)
 {
