@@ -179,10 +179,11 @@ void CUiDriver::Run()
         GUITHREADINFO info = {};
         info.cbSize = sizeof info;
         HWND hActive = ::GetGUIThreadInfo(m_dwThreadId, &info) ? info.hwndActive : nullptr;
-        // A window counts again only once it has stopped being the one to answer.
-        if (hAnswered && !(hActive == hAnswered && IsAnswerable(hAnswered)))
+        // A window counts again only once it has been hidden, disabled (by a window opened
+        // over it) or destroyed: while it closes it can briefly look active again.
+        if (hAnswered && !IsAnswerable(hAnswered))
             hAnswered = nullptr;
-        if (!hAnswered && IsAnswerable(hActive)) {
+        if (hActive != hAnswered && IsAnswerable(hActive)) {
             hAnswered = hActive;
             CWindowProbe probe(hActive, m_dwThreadId);
             m_handler(probe);

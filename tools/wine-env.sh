@@ -1,7 +1,7 @@
 # Sourced: points Wine at the private prefix inside the build tree, headless and UTF-8.
 # An empty DISPLAY would defeat the null driver, and without a UTF-8 locale Wine cannot
 # create Cyrillic file names.
-OMBRIX_BUILD_DIR=$(realpath -m "${1:-build}")
+export OMBRIX_BUILD_DIR=$(realpath -m "${1:-build}")
 export WINEPREFIX="$OMBRIX_BUILD_DIR/wineprefix"
 export WINEARCH=win32
 export WINEDEBUG=${WINEDEBUG:--all}
