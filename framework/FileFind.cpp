@@ -2,13 +2,15 @@
 
 #include <cwchar>
 
+#include "FileOps.h"
+
 bool CFileFind::FindFile(const CString& strPattern)
 {
     Close();
     std::wstring pattern = Widen(strPattern);
     size_t separator = pattern.find_last_of(L"\\/");
     m_strRoot = separator == std::wstring::npos ? CString() : Narrow(pattern.c_str(), static_cast<int>(separator));
-    m_hFind = ::FindFirstFileW(pattern.c_str(), &m_next);
+    m_hFind = ::FindFirstFileW(AfxFilePath(strPattern).c_str(), &m_next);
     m_bHaveNext = m_hFind != INVALID_HANDLE_VALUE;
     return m_bHaveNext;
 }

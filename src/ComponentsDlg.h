@@ -14,7 +14,7 @@ public:
     // shows the summary.
     void RunInstallation(CString strVcPath, CString strSystemPath);
     // Moves every file of the source tree into the destination tree of the same shape;
-    // false when the user cancelled.
+    // false when the user cancelled. A destination inside the source is left out of the walk.
     bool MoveTree(CString strSource, CString strDest);
 
     // Window side (ComponentsDlg.cpp).
@@ -43,6 +43,7 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    bool MoveFolder(const CString& strSource, const CString& strDest, const CString& strOutput);
     bool MoveOneFile(const CString& strFrom, const CString& strTo);
     int AskReplace(const CString& strTo);
     void ReportFailure(const CString& strFrom, const CString& strTo);

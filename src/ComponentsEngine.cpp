@@ -42,7 +42,15 @@ void CComponentsDlg::ShowAborted()
 
 bool CComponentsDlg::MoveTree(CString strSource, CString strDest)
 {
-    ::CreateDirectoryW(Widen(strDest).c_str(), nullptr);
+    return MoveFolder(strSource, strDest, strDest);
+}
+
+// One folder of MoveTree. strOutput is the destination of the whole walk: when it lies inside
+// the source it is not walked, or the walk would chase its own output one level deeper each
+// time until paths grew too long.
+bool CComponentsDlg::MoveFolder(const CString& strSource, const CString& strDest, const CString& strOutput)
+{
+    ::CreateDirectoryW(AfxFilePath(strDest).c_str(), nullptr);
 
     CFileFind finder;
     bool bMore = finder.FindFile(strSource + "\\*.*");
@@ -52,8 +60,10 @@ bool CComponentsDlg::MoveTree(CString strSource, CString strDest)
             continue;
         CString strFrom = finder.GetFilePath();
         CString strTo = strDest + "\\" + finder.GetFileName();
-        bool bGoOn = finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY) ? MoveTree(strFrom, strTo)
-                                                                   : MoveOneFile(strFrom, strTo);
+        bool bFolder = finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY);
+        if (bFolder && AfxIsSamePath(strFrom, strOutput))
+            continue;
+        bool bGoOn = bFolder ? MoveFolder(strFrom, strTo, strOutput) : MoveOneFile(strFrom, strTo);
         // A cancel leaves this level's remaining entries and its directory where they are.
         if (!bGoOn)
             return false;
@@ -61,7 +71,7 @@ bool CComponentsDlg::MoveTree(CString strSource, CString strDest)
     finder.Close();
 
     // Removes the directory only when everything in it was moved.
-    ::RemoveDirectoryW(Widen(strSource).c_str());
+    ::RemoveDirectoryW(AfxFilePath(strSource).c_str());
     return true;
 }
 
