@@ -43,6 +43,7 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    bool InstallComponent(const CString& strPackageFolder, const CString& strDest);
     bool MoveFolder(const CString& strSource, const CString& strDest, const CString& strOutput);
     bool MoveOneFile(const CString& strFrom, const CString& strTo);
     int AskReplace(const CString& strTo);

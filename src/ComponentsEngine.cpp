@@ -22,9 +22,9 @@ void CComponentsDlg::RunInstallation(CString strVcPath, CString strSystemPath)
     CString strPackage = CurrentDirectory();
     bool bOk = true;
     if (m_bAppWizardFiles)
-        bOk = MoveTree(strPackage + "\\VC7", strVcPath);
+        bOk = InstallComponent(strPackage + "\\VC7", strVcPath);
     if (m_bMfcFiles && bOk)
-        bOk = MoveTree(strPackage + "\\System", strSystemPath);
+        bOk = InstallComponent(strPackage + "\\System", strSystemPath);
 
     if (!bOk)
         ShowAborted();
@@ -33,6 +33,20 @@ void CComponentsDlg::RunInstallation(CString strVcPath, CString strSystemPath)
                    MB_ICONEXCLAMATION);
     else
         MessageBox("Установка успешно завершена.", "Ombrix", MB_ICONINFORMATION);
+}
+
+// Moves one component's package folder into place; false when the user cancelled. A missing
+// package folder (the program started from the wrong folder, or a damaged package) is a
+// problem, not an empty success.
+bool CComponentsDlg::InstallComponent(const CString& strPackageFolder, const CString& strDest)
+{
+    DWORD dwAttributes = ::GetFileAttributesW(AfxFilePath(strPackageFolder).c_str());
+    if (dwAttributes == INVALID_FILE_ATTRIBUTES || !(dwAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        AfxMessageBox("Не найдена папка пакета\n" + strPackageFolder, MB_OK, 0);
+        m_bProblems = true;
+        return true;
+    }
+    return MoveTree(strPackageFolder, strDest);
 }
 
 void CComponentsDlg::ShowAborted()

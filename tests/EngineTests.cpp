@@ -263,6 +263,19 @@ const char* const kSuccess = "Установка успешно завершен
 const char* const kProblems = "При установке возникли проблемы.\nВозможно, пакет придется установить заново.";
 const char* const kAborted = "Установка была прервана.";
 
+// Runs the installation from the package folder "pkg" into the folders "vc" and "system".
+void RunFromPackage(const CTestFolder& folder, CComponentsDlg& page, CAnswers& answers)
+{
+    wchar_t previous[MAX_PATH];
+    ::GetCurrentDirectoryW(MAX_PATH, previous);
+    ::SetCurrentDirectoryW(FsPath(folder.Path("pkg")).c_str());
+    answers.Run([&] {
+        page.RunInstallation(folder.Path("vc"), folder.Path("system"));
+        return 0;
+    });
+    ::SetCurrentDirectoryW(previous);
+}
+
 class InstallationRun : public ::testing::TestWithParam<RunCase> {};
 
 TEST_P(InstallationRun, MovesTheChosenComponentsInOrderAndSumsUp)
@@ -276,20 +289,13 @@ TEST_P(InstallationRun, MovesTheChosenComponentsInOrderAndSumsUp)
     CComponentsDlg page;
     page.m_bAppWizardFiles = c.bAppWizard;
     page.m_bMfcFiles = c.bMfc;
-    wchar_t previous[MAX_PATH];
-    ::GetCurrentDirectoryW(MAX_PATH, previous);
-    ::SetCurrentDirectoryW(FsPath(folder.Path("pkg")).c_str());
     HANDLE hLock = c.bLockVcFile ? ::CreateFileW(FsPath(folder.Path("pkg\\VC7\\VCWizards\\wizard.js")).c_str(),
                                                  GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
                                  : INVALID_HANDLE_VALUE;
     CAnswers answers(c.answers);
-    answers.Run([&] {
-        page.RunInstallation(folder.Path("vc"), folder.Path("system"));
-        return 0;
-    });
+    RunFromPackage(folder, page, answers);
     if (hLock != INVALID_HANDLE_VALUE)
         ::CloseHandle(hLock);
-    ::SetCurrentDirectoryW(previous);
 
     ASSERT_FALSE(answers.boxes.empty());
     const SeenBox& summary = answers.boxes.back();
@@ -323,13 +329,25 @@ INSTANTIATE_TEST_SUITE_P(Runs, InstallationRun, ::testing::Values(
     RunCase{"NoLeavesAFileWithoutAProblem", 1, 1,
             [](const CTestFolder& f) { f.Write("system\\mfc71rus.dll", "old"); },
             {IDC_NO}, kSuccess, MB_ICONINFORMATION, kMoved, kStays},
-    RunCase{"MissingPackageFoldersCountAsMoved", 1, 1,
-            [](const CTestFolder& f) {
-                std::filesystem::remove_all(FsPath(f.Path("pkg\\VC7")));
-                std::filesystem::remove_all(FsPath(f.Path("pkg\\System")));
-            },
-            {}, kSuccess, MB_ICONINFORMATION, kNoPackage, kNoPackage}),
+    RunCase{"MissingPackageFolderIsAProblem", 1, 1,
+            [](const CTestFolder& f) { std::filesystem::remove_all(FsPath(f.Path("pkg\\VC7"))); },
+            {}, kProblems, MB_ICONEXCLAMATION, kNoPackage, kMoved}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(InstallationRunNotice, NamesAMissingPackageFolderAndCreatesNoDestination)
+{
+    CTestFolder folder;
+    folder.MakeFolder("pkg");
+    CComponentsDlg page;
+    CAnswers answers({});
+    RunFromPackage(folder, page, answers);
+
+    ASSERT_EQ(answers.boxes.size(), 2u);
+    EXPECT_EQ(answers.boxes[0].text, "Не найдена папка пакета\n" + folder.Path("pkg\\VC7").Str());
+    EXPECT_EQ(answers.boxes[0].icon, static_cast<UINT>(MB_ICONEXCLAMATION));
+    EXPECT_EQ(answers.boxes[1].text, kProblems);
+    EXPECT_FALSE(folder.Exists("vc"));
+}
 
 // ---- the replace question ----
 

@@ -30,6 +30,7 @@ const std::string kAborted = "Установка была прервана.";
 const std::string kProblems = "При установке возникли проблемы.\nВозможно, пакет придется установить заново.";
 const std::string kSuccess = "Установка успешно завершена.";
 const std::string kNoPath = "Укажите путь установки.";
+const std::string kNoPackage = "Не найдена папка пакета\n";
 
 // ---- watching the installation's windows ----
 
@@ -199,7 +200,7 @@ RandomCase GenerateCase(std::mt19937& rng)
     c.bChosen[1] = choice >= 7;
     auto chance = [&](double p) { return std::bernoulli_distribution(p)(rng); };
     for (int component = 0; component < 2; ++component) {
-        // A missing package folder counts as installed.
+        // Now and then a package folder is missing.
         if (chance(0.92))
             GenerateFolder(rng, c, component, "", 1);
         c.bDestExisted[component] = chance(0.5);
@@ -280,6 +281,7 @@ void CheckCase(const CTestFolder& folder, const RandomCase& c, const std::vector
 {
     std::map<std::string, int> asked;           // target path -> answer
     std::set<std::string> noticed;              // target paths of failure notices
+    std::set<std::string> missingNoticed;       // package folders reported missing
     bool bYesAll = false, bCancelled = false;
     int cancelComponent = -1, yesAllComponent = -1;
     for (const Seen& window : seen) {
@@ -296,6 +298,8 @@ void CheckCase(const CTestFolder& folder, const RandomCase& c, const std::vector
                 bCancelled = true;
                 cancelComponent = component;
             }
+        } else if (window.text.rfind(kNoPackage, 0) == 0) {
+            missingNoticed.insert(window.text.substr(kNoPackage.size()));
         } else if (IsNotice(window)) {
             EXPECT_FALSE(bCancelled) << "notice after \"Отмена\": " << window.text;
             noticed.insert(NoticeTarget(window.text));
@@ -309,6 +313,13 @@ void CheckCase(const CTestFolder& folder, const RandomCase& c, const std::vector
         bAttempted[component] = c.bChosen[component] && !(cancelComponent == 0 && component == 1);
         bCompleted[component] = bAttempted[component] && cancelComponent != component;
     }
+
+    // A chosen component without its package folder is reported, and is a problem.
+    std::set<std::string> missingExpected;
+    for (int component = 0; component < 2; ++component)
+        if (bAttempted[component] && c.folders[component].empty())
+            missingExpected.insert(folder.Path(kComponentFolder[component]).Str());
+    EXPECT_EQ(missingNoticed, missingExpected);
 
     std::set<std::string> expectedTargets;
     for (const PackageFile& file : c.files) {
@@ -391,7 +402,7 @@ void CheckCase(const CTestFolder& folder, const RandomCase& c, const std::vector
 
     if (bCancelled)
         ExpectSummary(seen, kAborted, MB_ICONERROR);
-    else if (!noticed.empty())
+    else if (!noticed.empty() || !missingNoticed.empty())
         ExpectSummary(seen, kProblems, MB_ICONEXCLAMATION);
     else
         ExpectSummary(seen, kSuccess, MB_ICONINFORMATION);
