@@ -49,6 +49,7 @@ bool CComponentsDlg::InstallComponent(const CString& strPackageFolder, const CSt
     return MoveTree(strPackageFolder, strDest);
 }
 
+// The abort message: the same for a cancelled question and for leaving either page.
 void CComponentsDlg::ShowAborted()
 {
     MessageBox("Установка была прервана.", "Ombrix", MB_ICONERROR);
