@@ -266,14 +266,11 @@ const char* const kAborted = "Установка была прервана.";
 // Runs the installation from the package folder "pkg" into the folders "vc" and "system".
 void RunFromPackage(const CTestFolder& folder, CComponentsDlg& page, CAnswers& answers)
 {
-    wchar_t previous[MAX_PATH];
-    ::GetCurrentDirectoryW(MAX_PATH, previous);
-    ::SetCurrentDirectoryW(FsPath(folder.Path("pkg")).c_str());
+    CCurrentDirectory current(folder.Path("pkg"));
     answers.Run([&] {
         page.RunInstallation(folder.Path("vc"), folder.Path("system"));
         return 0;
     });
-    ::SetCurrentDirectoryW(previous);
 }
 
 class InstallationRun : public ::testing::TestWithParam<RunCase> {};

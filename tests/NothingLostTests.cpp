@@ -78,10 +78,8 @@ using PageHandler = std::function<bool(CWindowProbe&)>;
 std::vector<Seen> Watch(const std::function<void()>& run, const Chooser& choose, const PageHandler& page = nullptr)
 {
     std::vector<Seen> seen;
-    // A question or a box is answered once; while it closes it can briefly look active again.
-    std::set<HWND> answered;
     CUiDriver driver([&](CWindowProbe& window) {
-        if ((page && page(window)) || !answered.insert(window.Handle()).second)
+        if (page && page(window))
             return;
         std::string caption = window.Caption();
         if (caption == kReplaceCaption) {
@@ -98,24 +96,6 @@ std::vector<Seen> Watch(const std::function<void()>& run, const Chooser& choose,
     driver.Stop();
     return seen;
 }
-
-// Makes a folder the current directory, which the installation takes as the package, for one scope.
-class CCurrentDirectory
-{
-public:
-    explicit CCurrentDirectory(const CString& path)
-    {
-        m_saved.resize(::GetCurrentDirectoryW(0, nullptr));
-        m_saved.resize(::GetCurrentDirectoryW(static_cast<DWORD>(m_saved.size()), &m_saved[0]));
-        EXPECT_TRUE(::SetCurrentDirectoryW(Widen(path).c_str())) << path;
-    }
-    ~CCurrentDirectory() { ::SetCurrentDirectoryW(m_saved.c_str()); }
-    CCurrentDirectory(const CCurrentDirectory&) = delete;
-    CCurrentDirectory& operator=(const CCurrentDirectory&) = delete;
-
-private:
-    std::wstring m_saved;
-};
 
 // Runs the installation of the chosen components from the package folder.
 std::vector<Seen> Install(const CString& package, bool bVc, bool bSystem, const CString& vcPath,
@@ -496,15 +476,6 @@ void WritePackage(const CTestFolder& folder, const std::string& package)
         folder.Write(package + "\\VC7\\" + rel, content);
 }
 
-// A whole file by its full path, or nothing when it cannot be read.
-std::optional<std::string> ReadFile(const CString& path)
-{
-    std::ifstream in(FsPath(path), std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // Every package file is installed below the destination or, when listed as kept, still whole
 // in the package; every package folder left over still holds a file.
 void ExpectPlaces(const CTestFolder& folder, const std::string& package, const CString& destination,
@@ -517,7 +488,7 @@ void ExpectPlaces(const CTestFolder& folder, const std::string& package, const C
             EXPECT_EQ(folder.Read(source), content);
         } else {
             EXPECT_FALSE(folder.Exists(source));
-            EXPECT_EQ(ReadFile(destination + "\\" + rel), content);
+            EXPECT_EQ(ReadFileAt(destination + "\\" + rel), content);
         }
     }
     for (const char* rel : kPackageFolders) {
@@ -579,11 +550,6 @@ struct FaultCase
     std::set<std::string> kept;                       // package files that cannot be installed
 };
 
-void PrintTo(const FaultCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 class Fault : public ::testing::TestWithParam<FaultCase> {};
 
 // Every question is answered "Да"; files already at the destination never change.
@@ -638,7 +604,8 @@ INSTANTIATE_TEST_SUITE_P(Faults, Fault, ::testing::Values(
               nullptr, {}},
     FaultCase{"destination_inside_the_package", "pkg\\VC7\\out", {}, nullptr, {}},
     FaultCase{"destination_inside_a_package_subfolder", "pkg\\VC7\\sub\\out", {}, nullptr, {}},
-    FaultCase{"destination_inside_the_package_spelt_otherwise", "PKG\\vc7\\\\Sub\\out\\", {}, nullptr, {}}));
+    FaultCase{"destination_inside_the_package_spelt_otherwise", "PKG\\vc7\\\\Sub\\out\\", {}, nullptr, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A spare drive letter mapped to a folder for one scope: through Wine's mount manager when
 // running under Wine (its DefineDosDevice does not reach the file system), otherwise through
@@ -755,11 +722,6 @@ struct InputCase
     std::vector<std::string> boxes; // the message boxes shown, notices as "notice", in order
 };
 
-void PrintTo(const InputCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 class BadInput : public ::testing::TestWithParam<InputCase> {};
 
 // The paths page gets the typed path with Next; should it come back, the user cancels.
@@ -815,6 +777,7 @@ INSTANTIATE_TEST_SUITE_P(Paths, BadInput, ::testing::Values(
     InputCase{"trailing_backslash", [](const CTestFolder& f) { return f.Path("vc").Str() + "\\"; }, true,
               {kSuccess}},
     InputCase{"doubled_backslashes", [](const CTestFolder& f) { return f.Path().Str() + "\\\\vc"; }, true,
-              {kSuccess}}));
+              {kSuccess}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -5,24 +5,15 @@
 #include <windows.h>
 
 #include "String.h"
+#include "TestFolder.h"
 #include "resource.h"
 
 namespace {
 
-// The built program, in the folder above the tests.
-std::wstring ProgramPath()
-{
-    wchar_t path[MAX_PATH];
-    DWORD nLength = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring program(path, nLength);
-    program = program.substr(0, program.find_last_of(L'\\'));
-    return program.substr(0, program.find_last_of(L'\\')) + L"\\Ombrix.exe";
-}
-
 // The built program, loaded for its resources only.
 HMODULE LoadProgram()
 {
-    return ::LoadLibraryExW(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    return ::LoadLibraryExW(BuiltProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
 }
 
 struct Control
@@ -289,9 +280,9 @@ TEST(VersionRecord, MatchesTheDocumentedValues)
                                 MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT)), nullptr);
     ::FreeLibrary(hProgram);
 
-    std::vector<BYTE> info(::GetFileVersionInfoSizeW(ProgramPath().c_str(), nullptr));
+    std::vector<BYTE> info(::GetFileVersionInfoSizeW(BuiltProgramPath().c_str(), nullptr));
     ASSERT_FALSE(info.empty());
-    ASSERT_TRUE(::GetFileVersionInfoW(ProgramPath().c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
+    ASSERT_TRUE(::GetFileVersionInfoW(BuiltProgramPath().c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
     VS_FIXEDFILEINFO* pFixed = nullptr;
     UINT nLength = 0;
     ASSERT_TRUE(::VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&pFixed), &nLength));

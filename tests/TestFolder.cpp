@@ -15,6 +15,34 @@ std::filesystem::path FsPath(const CString& path)
     return fs::path(Widen(path));
 }
 
+std::optional<std::string> ReadFileAt(const CString& path)
+{
+    std::ifstream in(FsPath(path), std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::wstring BuiltProgramPath()
+{
+    wchar_t path[MAX_PATH];
+    std::wstring program(path, ::GetModuleFileNameW(nullptr, path, MAX_PATH));
+    program = program.substr(0, program.find_last_of(L'\\'));
+    return program.substr(0, program.find_last_of(L'\\')) + L"\\Ombrix.exe";
+}
+
+CCurrentDirectory::CCurrentDirectory(const CString& path)
+{
+    m_saved.resize(::GetCurrentDirectoryW(0, nullptr));
+    m_saved.resize(::GetCurrentDirectoryW(static_cast<DWORD>(m_saved.size()), &m_saved[0]));
+    EXPECT_TRUE(::SetCurrentDirectoryW(Widen(path).c_str())) << path;
+}
+
+CCurrentDirectory::~CCurrentDirectory()
+{
+    ::SetCurrentDirectoryW(m_saved.c_str());
+}
+
 CTestFolder::CTestFolder()
 {
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -55,10 +83,7 @@ void CTestFolder::MakeFolder(const std::string& relative) const
 
 std::optional<std::string> CTestFolder::Read(const std::string& relative) const
 {
-    std::ifstream in(FsPath(Path(relative)), std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return ReadFileAt(Path(relative));
 }
 
 bool CTestFolder::Exists(const std::string& relative) const

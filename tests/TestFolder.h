@@ -34,3 +34,21 @@ private:
 
 // The path of a UTF-8 name, as std::filesystem takes it on Windows.
 std::filesystem::path FsPath(const CString& path);
+// A whole file by its full path, or nothing when it cannot be read.
+std::optional<std::string> ReadFileAt(const CString& path);
+// The built Ombrix.exe, in the folder above the test programs.
+std::wstring BuiltProgramPath();
+
+// Makes a folder the current directory, which the installation takes as the package, for one
+// scope.
+class CCurrentDirectory
+{
+public:
+    explicit CCurrentDirectory(const CString& path);
+    ~CCurrentDirectory();
+    CCurrentDirectory(const CCurrentDirectory&) = delete;
+    CCurrentDirectory& operator=(const CCurrentDirectory&) = delete;
+
+private:
+    std::wstring m_saved;
+};

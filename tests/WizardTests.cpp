@@ -127,9 +127,10 @@ TEST_P(WizardCancel, OnThePathsPageShowsTheAbortOnceAndMovesNothing)
 {
     CTestFolder folder;
     folder.Write("pkg\\VC7\\a.txt", "a");
-    ::SetCurrentDirectoryW(FsPath(folder.Path("pkg")).c_str());
-    EXPECT_EQ(Run({Choose(true, true), GetParam().cancel, Box()}), IDCANCEL);
-    ::SetCurrentDirectoryW(L"C:\\");
+    {
+        CCurrentDirectory current(folder.Path("pkg"));
+        EXPECT_EQ(Run({Choose(true, true), GetParam().cancel, Box()}), IDCANCEL);
+    }
     ExpectOneAbort();
     EXPECT_EQ(folder.List(), (std::vector<std::string>{"pkg\\", "pkg\\VC7\\", "pkg\\VC7\\a.txt"}));
 }
@@ -221,7 +222,7 @@ TEST_F(Wizard, NextInstallsIntoTheEditedPathsAndNeverShowsTheFirstPageAgain)
     CTestFolder folder;
     folder.Write("pkg\\VC7\\Wizards\\a.js", "a");
     folder.Write("pkg\\System\\b.dll", "b");
-    ::SetCurrentDirectoryW(FsPath(folder.Path("pkg")).c_str());
+    CCurrentDirectory current(folder.Path("pkg"));
     bool bFirstPageShownWithSummary = true;
     INT_PTR nResult = Run({Choose(true, true),
                            [&](CWindowProbe& paths) {
@@ -233,7 +234,6 @@ TEST_F(Wizard, NextInstallsIntoTheEditedPathsAndNeverShowsTheFirstPageAgain)
                                bFirstPageShownWithSummary = ::IsWindowVisible(m_page.m_hWnd);
                                Box()(box);
                            }});
-    ::SetCurrentDirectoryW(L"C:\\");
     EXPECT_EQ(nResult, IDOK);
     EXPECT_FALSE(bFirstPageShownWithSummary);
     ASSERT_EQ(m_boxes.size(), 1u);
@@ -266,14 +266,6 @@ TEST_F(Wizard, NextWithAnEmptyFieldForAChosenComponentAsksForAPath)
 
 // ---- the program itself ----
 
-std::wstring ProgramPath()
-{
-    wchar_t path[MAX_PATH];
-    std::wstring program(path, ::GetModuleFileNameW(nullptr, path, MAX_PATH));
-    program = program.substr(0, program.find_last_of(L'\\'));
-    return program.substr(0, program.find_last_of(L'\\')) + L"\\Ombrix.exe";
-}
-
 TEST(Program, InstallsAPackageThroughItsWindows)
 {
     CTestFolder folder;
@@ -295,7 +287,7 @@ TEST(Program, InstallsAPackageThroughItsWindows)
     HANDLE hBusy = ::CreateFileW(FsPath(folder.Path("pkg\\System\\busy.dll")).c_str(), GENERIC_READ, 0, nullptr,
                                  OPEN_EXISTING, 0, nullptr);
 
-    std::wstring commandLine = L"\"" + ProgramPath() + L"\"";
+    std::wstring commandLine = L"\"" + BuiltProgramPath() + L"\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
