@@ -33,7 +33,6 @@ public:
     friend bool operator!=(const CString& a, const CString& b) { return a.m_str != b.m_str; }
     friend bool operator==(const CString& a, const char* b) { return a.m_str == b; }
     friend bool operator!=(const CString& a, const char* b) { return a.m_str != b; }
-    friend bool operator<(const CString& a, const CString& b) { return a.m_str < b.m_str; }
 
 private:
     std::string m_str;

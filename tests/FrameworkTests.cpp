@@ -195,7 +195,8 @@ TEST(DataExchange, CheckStatesGoIntoTheBoxesAndBackOnOk)
     EXPECT_EQ(dlg.m_bSecond, 1);
 }
 
-// Two buttons of the replace template mapped to handlers that end with their own codes.
+// Two buttons of the replace template mapped to handlers that end with their own codes; Enter,
+// Escape and the close box on this template answer the replace question the same way.
 class CMappedDlg : public CDialog
 {
 public:
