@@ -1,5 +1,5 @@
 // Times the tree mover (CComponentsDlg::MoveTree) against the same walk written straight
-// against Win32 (FindFirstFileW / MoveFileExW / RemoveDirectoryW), side by side in one
+// against Win32 (FindFirstFileW / MoveFileExW / SetNamedSecurityInfoW / RemoveDirectoryW), side by side in one
 // process. Each move carries the tree to a place that does not exist yet, so no question is
 // ever asked.
 //
@@ -7,6 +7,7 @@
 //   ombrix_bench.exe --memory FROM_DIR TO_DIR one run of the mover in this process, printing
 //                                             its memory figures (the comparison's last step)
 #include <windows.h>
+#include <aclapi.h>
 #include <psapi.h>
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "ComponentsDlg.h"
+#include "WindowDriver.h"
 
 // The pages load their icons through the application object.
 CWinApp theBenchApp;
@@ -86,10 +88,32 @@ void RemoveTree(const std::wstring& folder)
     ::RemoveDirectoryW(folder.c_str());
 }
 
-// The yardstick: the mover's walk with nothing but Win32 calls on wide strings. It moves
-// with MOVEFILE_COPY_ALLOWED, as the C library's rename under the mover does.
+// The per-file permission reset of the mover, written straight against Win32: an empty,
+// unprotected DACL and the Administrators group as owner.
+struct InheritedSecurity
+{
+    ACL dacl;
+    BYTE owner[SECURITY_MAX_SID_SIZE];
+    InheritedSecurity()
+    {
+        ::InitializeAcl(&dacl, sizeof dacl, ACL_REVISION);
+        DWORD cbSid = sizeof owner;
+        ::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, owner, &cbSid);
+    }
+    void Apply(std::wstring& path)
+    {
+        ::SetNamedSecurityInfoW(&path[0], SE_FILE_OBJECT,
+                                DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION |
+                                    OWNER_SECURITY_INFORMATION,
+                                owner, nullptr, &dacl, nullptr);
+    }
+};
+
+// The yardstick: the mover's walk with nothing but Win32 calls on wide strings, doing the
+// same work per file: one rename, then the permission reset.
 void BareMove(const std::wstring& from, const std::wstring& to)
 {
+    static InheritedSecurity security;
     ::CreateDirectoryW(to.c_str(), nullptr);
     WIN32_FIND_DATAW data;
     HANDLE hFind = ::FindFirstFileW((from + L"\\*.*").c_str(), &data);
@@ -101,8 +125,8 @@ void BareMove(const std::wstring& from, const std::wstring& to)
             std::wstring target = to + L"\\" + data.cFileName;
             if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 BareMove(source, target);
-            else
-                ::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_COPY_ALLOWED);
+            else if (::MoveFileExW(source.c_str(), target.c_str(), 0))
+                security.Apply(target);
         } while (::FindNextFileW(hFind, &data));
         ::FindClose(hFind);
     }
@@ -196,18 +220,10 @@ void MeasureMemoryInChild(const std::wstring& from, const std::wstring& to)
 {
     wchar_t self[MAX_PATH];
     ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring commandLine = L"\"" + std::wstring(self) + L"\" --memory \"" + from + L"\" \"" + to + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                          &process)) {
+    CProgram child(self, L"", L"--memory \"" + from + L"\" \"" + to + L"\"");
+    if (!child.IsStarted())
         std::printf("could not start the memory run (error %lu)\n", ::GetLastError());
-        return;
-    }
-    ::WaitForSingleObject(process.hProcess, INFINITE);
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
+    child.Wait(INFINITE);
 }
 
 }  // namespace

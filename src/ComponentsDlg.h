@@ -1,5 +1,6 @@
 #pragma once
 #include "Afx.h"
+#include "PlacedFiles.h"
 
 // The wizard's first page, where the user picks the components, and the installation engine
 // that moves the chosen ones into place.
@@ -14,7 +15,8 @@ public:
     // shows the summary.
     void RunInstallation(CString strVcPath, CString strSystemPath);
     // Moves every file of the source tree into the destination tree of the same shape;
-    // false when the user cancelled. A destination inside the source is left out of the walk.
+    // false when the user cancelled. A destination inside the source is left out of the walk,
+    // and links are neither followed nor moved.
     bool MoveTree(CString strSource, CString strDest);
 
     // Window side (ComponentsDlg.cpp).
@@ -30,6 +32,7 @@ public:
     // Run state, shared by both components of one run.
     bool m_bReplaceAll = false;    // existing files are replaced without asking
     bool m_bProblems = false;      // the summary reports problems
+    CPlacedFiles m_placed;         // what the run has put in place
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -44,8 +47,9 @@ protected:
 
 private:
     bool InstallComponent(const CString& strPackageFolder, const CString& strDest);
-    bool MoveFolder(const CString& strSource, const CString& strDest, const CString& strOutput);
-    bool MoveOneFile(const CString& strFrom, const CString& strTo);
+    bool MoveFolder(const CString& strSource, const CString& strDest, const CFileIdentity& output);
+    bool MoveOneFile(const CString& strFrom, const CString& strDest, const CString& strName);
+    void Placed(const CString& strDest, const CString& strName);
     int AskReplace(const CString& strTo);
     void ReportFailure(const CString& strFrom, const CString& strTo);
     void ShowAborted();

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <vector>
 
+#include "Messages.h"
 #include "ReplaceDlg.h"
 #include "resource.h"
 
@@ -29,21 +30,27 @@ void CComponentsDlg::RunInstallation(CString strVcPath, CString strSystemPath)
     if (!bOk)
         ShowAborted();
     else if (m_bProblems)
-        MessageBox("При установке возникли проблемы.\nВозможно, пакет придется установить заново.", "Ombrix",
-                   MB_ICONEXCLAMATION);
+        MessageBox(Messages::kProblems, Messages::kCaption, MB_ICONEXCLAMATION);
     else
-        MessageBox("Установка успешно завершена.", "Ombrix", MB_ICONINFORMATION);
+        MessageBox(Messages::kSuccess, Messages::kCaption, MB_ICONINFORMATION);
 }
 
 // Moves one component's package folder into place; false when the user cancelled. A missing
 // package folder (the program started from the wrong folder, or a damaged package) is a
-// problem, not an empty success.
+// problem, not an empty success, and so is a package folder that is a link to elsewhere.
 bool CComponentsDlg::InstallComponent(const CString& strPackageFolder, const CString& strDest)
 {
-    DWORD dwAttributes = ::GetFileAttributesW(AfxFilePath(strPackageFolder).c_str());
-    if (dwAttributes == INVALID_FILE_ATTRIBUTES || !(dwAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        AfxMessageBox("Не найдена папка пакета\n" + strPackageFolder, MB_OK, 0);
+    CFileFind finder;
+    bool bFound = finder.FindFile(strPackageFolder);
+    if (bFound)
+        finder.FindNextFile();
+    if (!bFound || !finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY)) {
+        AfxMessageBox(Messages::NoPackageFolder(strPackageFolder), MB_OK, 0);
         m_bProblems = true;
+        return true;
+    }
+    if (finder.IsLink()) {
+        ReportFailure(strPackageFolder, strDest);
         return true;
     }
     return MoveTree(strPackageFolder, strDest);
@@ -52,18 +59,19 @@ bool CComponentsDlg::InstallComponent(const CString& strPackageFolder, const CSt
 // The abort message: the same for a cancelled question and for leaving either page.
 void CComponentsDlg::ShowAborted()
 {
-    MessageBox("Установка была прервана.", "Ombrix", MB_ICONERROR);
+    MessageBox(Messages::kAborted, Messages::kCaption, MB_ICONERROR);
 }
 
 bool CComponentsDlg::MoveTree(CString strSource, CString strDest)
 {
-    return MoveFolder(strSource, strDest, strDest);
+    ::CreateDirectoryW(AfxFilePath(strDest).c_str(), nullptr);
+    return MoveFolder(strSource, strDest, AfxGetFileIdentity(strDest));
 }
 
-// One folder of MoveTree. strOutput is the destination of the whole walk: when it lies inside
-// the source it is not walked, or the walk would chase its own output one level deeper each
-// time until paths grew too long.
-bool CComponentsDlg::MoveFolder(const CString& strSource, const CString& strDest, const CString& strOutput)
+// One folder of MoveTree. output is the destination of the whole walk: when it lies inside
+// the source, however its path is spelt, it is not walked, or the walk would chase its own
+// output one level deeper each time until paths grew too long.
+bool CComponentsDlg::MoveFolder(const CString& strSource, const CString& strDest, const CFileIdentity& output)
 {
     ::CreateDirectoryW(AfxFilePath(strDest).c_str(), nullptr);
 
@@ -74,28 +82,44 @@ bool CComponentsDlg::MoveFolder(const CString& strSource, const CString& strDest
         if (finder.IsDots())
             continue;
         CString strFrom = finder.GetFilePath();
-        CString strTo = strDest + "\\" + finder.GetFileName();
-        bool bFolder = finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY);
-        if (bFolder && AfxIsSamePath(strFrom, strOutput))
+        CString strName = finder.GetFileName();
+        // A link is neither followed nor carried into place: what it points at is not the package's.
+        if (finder.IsLink()) {
+            ReportFailure(strFrom, strDest + "\\" + strName);
             continue;
-        bool bGoOn = bFolder ? MoveFolder(strFrom, strTo, strOutput) : MoveOneFile(strFrom, strTo);
+        }
+        bool bGoOn = true;
+        if (!finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY))
+            bGoOn = MoveOneFile(strFrom, strDest, strName);
+        else if (!(AfxGetFileIdentity(strFrom) == output))
+            bGoOn = MoveFolder(strFrom, strDest + "\\" + strName, output);
         // A cancel leaves this level's remaining entries and its directory where they are.
         if (!bGoOn)
             return false;
     }
     finder.Close();
+    if (finder.Failed()) {
+        AfxMessageBox(Messages::CannotList(strSource), MB_OK, 0);
+        m_bProblems = true;
+        return true;
+    }
 
     // Removes the directory only when everything in it was moved.
     ::RemoveDirectoryW(AfxFilePath(strSource).c_str());
     return true;
 }
 
-// Moves one file, asking before an existing file is replaced; false when the user cancels.
-bool CComponentsDlg::MoveOneFile(const CString& strFrom, const CString& strTo)
+// Moves one file into the destination folder, asking before an existing file is replaced;
+// false when the user cancels.
+bool CComponentsDlg::MoveOneFile(const CString& strFrom, const CString& strDest, const CString& strName)
 {
-    if (AfxRename(strFrom, strTo) == 0)
+    CString strTo = strDest + "\\" + strName;
+    if (AfxRename(strFrom, strTo) == 0) {
+        Placed(strDest, strName);
         return true;
-    if (errno != EEXIST) {
+    }
+    // A file this run has put there is not an existing file: replacing it would lose one of the two.
+    if (errno != EEXIST || m_placed.Contains(strDest, strName)) {
         ReportFailure(strFrom, strTo);
         return true;
     }
@@ -109,12 +133,21 @@ bool CComponentsDlg::MoveOneFile(const CString& strFrom, const CString& strTo)
         [[fallthrough]];
     case IDOK:
         // One step, so the old file stays whenever the new one cannot replace it.
-        if (!AfxReplaceFile(strFrom, strTo))
+        if (AfxReplaceFile(strFrom, strTo))
+            Placed(strDest, strName);
+        else
             ReportFailure(strFrom, strTo);
         return true;
     default:
         return true;   // "Нет": the file stays in the package
     }
+}
+
+// A file has taken its place: it gets the destination's permissions, and the run remembers it.
+void CComponentsDlg::Placed(const CString& strDest, const CString& strName)
+{
+    AfxInheritPermissions(strDest + "\\" + strName);
+    m_placed.Add(strDest, strName);
 }
 
 // The replace question for one existing target, or "Да" once "Да - для всех" was given.
@@ -123,12 +156,12 @@ int CComponentsDlg::AskReplace(const CString& strTo)
     if (m_bReplaceAll)
         return IDOK;
     CReplaceDlg dlg;
-    dlg.m_strMessage = "Файл \"" + strTo + "\"\nсуществует. Перезаписать?";
+    dlg.m_strMessage = Messages::ReplaceQuestion(strTo);
     return static_cast<int>(dlg.DoModal());
 }
 
 void CComponentsDlg::ReportFailure(const CString& strFrom, const CString& strTo)
 {
-    AfxMessageBox("Невозможно переместить файл\n" + strFrom + "\nв\n" + strTo, MB_OK, 0);
+    AfxMessageBox(Messages::CannotMove(strFrom, strTo), MB_OK, 0);
     m_bProblems = true;
 }

@@ -2,30 +2,41 @@
 
 #include <vector>
 
+#include "Messages.h"
 #include "PageIcons.h"
 #include "resource.h"
 
 // The Visual C++ 7.1 directory as its setup recorded it, or empty when there is no usable
-// record; only string values count.
+// record; only string values count, and an expandable one is expanded.
 static CString RegistryVcDirectory()
 {
     HKEY hKey;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\VisualStudio\\7.1\\Setup\\VC", 0,
-                        KEY_QUERY_VALUE, &hKey) != ERROR_SUCCESS)
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kVcSetupKey, 0, KEY_QUERY_VALUE, &hKey) != ERROR_SUCCESS)
         return CString();
     DWORD dwType = 0;
     DWORD cbData = 0;
-    CString strValue;
-    if (::RegQueryValueExW(hKey, L"ProductDir", nullptr, &dwType, nullptr, &cbData) == ERROR_SUCCESS &&
-        (dwType == REG_SZ || dwType == REG_EXPAND_SZ)) {
-        // One spare character, because a stored string need not carry its terminating zero.
-        std::vector<wchar_t> value(cbData / sizeof(wchar_t) + 1, L'\0');
-        if (::RegQueryValueExW(hKey, L"ProductDir", nullptr, &dwType, reinterpret_cast<BYTE*>(value.data()),
-                               &cbData) == ERROR_SUCCESS)
-            strValue = Narrow(value.data());
+    std::vector<wchar_t> value;
+    LONG nResult = ::RegQueryValueExW(hKey, kVcSetupValue, nullptr, &dwType, nullptr, &cbData);
+    if (nResult == ERROR_SUCCESS) {
+        // A value that grew since it was measured fails with ERROR_MORE_DATA and counts as absent.
+        value.assign(cbData / sizeof(wchar_t) + 1, L'\0');
+        nResult = ::RegQueryValueExW(hKey, kVcSetupValue, nullptr, &dwType, reinterpret_cast<BYTE*>(value.data()),
+                                     &cbData);
     }
     ::RegCloseKey(hKey);
-    return strValue;
+    if (nResult != ERROR_SUCCESS || (dwType != REG_SZ && dwType != REG_EXPAND_SZ))
+        return CString();
+    // The stored string need not end in a zero, and a stray odd byte is no part of it.
+    std::wstring text(value.data(), cbData / sizeof(wchar_t));
+    text = text.substr(0, text.find(L'\0'));
+    if (dwType == REG_EXPAND_SZ) {
+        std::vector<wchar_t> expanded(::ExpandEnvironmentStringsW(text.c_str(), nullptr, 0) + 1, L'\0');
+        DWORD nLength = ::ExpandEnvironmentStringsW(text.c_str(), expanded.data(), static_cast<DWORD>(expanded.size()));
+        if (nLength == 0 || nLength > expanded.size())
+            return CString();
+        text = expanded.data();
+    }
+    return Narrow(text.c_str());
 }
 
 // The Windows system directory, whatever its length.
@@ -116,6 +127,6 @@ bool CPathsDlg::RequirePath(int bChosen, const CString& strPath, CEdit& edit)
         return true;
     // Focus first: the page gives the focus back to where it was when the message box closes.
     SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(edit.m_hWnd), TRUE);
-    MessageBox("Укажите путь установки.", "Ombrix", MB_ICONEXCLAMATION);
+    MessageBox(Messages::kNoPath, Messages::kCaption, MB_ICONEXCLAMATION);
     return false;
 }

@@ -10,52 +10,34 @@
 
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "String.h"
-#include "UiDriver.h"
+#include "WindowDriver.h"
 #include "resource.h"
 
 namespace {
 
-enum class Kind { Any, Components, Paths, Replace, Message };
-
-// Which of the program's windows this is, told by a control only that window has.
-Kind KindOf(CWindowProbe& window)
-{
-    if (::GetDlgItem(window.Handle(), IDC_APPWIZARD_FILES))
-        return Kind::Components;
-    if (::GetDlgItem(window.Handle(), IDC_VC_PATH))
-        return Kind::Paths;
-    if (::GetDlgItem(window.Handle(), IDC_YES_ALL))
-        return Kind::Replace;
-    return Kind::Message;
-}
+using Kind = CWindowProbe::Kind;
 
 // The name a picture of that kind of window gets when its step names none.
 const char* KindName(Kind kind)
 {
-    switch (kind) {
-    case Kind::Components: return "components";
-    case Kind::Paths: return "paths";
-    case Kind::Replace: return "replace";
-    case Kind::Message: return "message";
-    default: return "window";
-    }
+    const char* const names[] = {"components", "paths", "replace", "message"};
+    return names[kind];
 }
 
 // What a window says: a message's text, the question, the ticked components or the paths.
 std::string Describe(CWindowProbe& window)
 {
-    switch (KindOf(window)) {
-    case Kind::Components:
+    switch (window.GetKind()) {
+    case CWindowProbe::kComponents:
         return std::string(window.IsChecked(IDC_APPWIZARD_FILES) ? "[x] " : "[ ] ") + window.Text(IDC_APPWIZARD_FILES) +
                (window.IsChecked(IDC_MFC_FILES) ? "\n[x] " : "\n[ ] ") + window.Text(IDC_MFC_FILES);
-    case Kind::Paths:
+    case CWindowProbe::kPaths:
         return window.Text(IDC_VC_PATH) + "\n" + window.Text(IDC_SYSTEM_PATH);
-    case Kind::Replace:
-        return window.Text(IDC_MESSAGE);
     default:
         return window.MessageText();
     }
@@ -64,7 +46,7 @@ std::string Describe(CWindowProbe& window)
 // One answer of the walk.
 struct Step
 {
-    Kind kind;
+    std::optional<Kind> kind;                // the window it answers; none: any window
     std::string label;                       // names the picture; empty: the kind's name
     CUiDriver::Handler act;                  // answers the window
     bool bRepeats = false;                   // also answers each following window of its kind
@@ -80,42 +62,42 @@ std::map<std::string, std::vector<Step>> Scenarios(std::string& remembered)
 {
     return {
         // Enter on every window: the default choices and "Да" to every replace question.
-        {"default", {{Kind::Any, "", Press(IDOK), true}}},
+        {"default", {{std::nullopt, "", Press(IDOK), true}}},
         {"first", {
-            {Kind::Components, "components", Press(IDOK)},
-            {Kind::Paths, "paths-first", Press(IDOK)},
-            {Kind::Replace, "replace", Press(IDOK), true},
-            {Kind::Message, "summary-success", Press(IDOK)}}},
+            {CWindowProbe::kComponents, "components", Press(IDOK)},
+            {CWindowProbe::kPaths, "paths-first", Press(IDOK)},
+            {CWindowProbe::kReplace, "replace", Press(IDOK), true},
+            {CWindowProbe::kMessage, "summary-success", Press(IDOK)}}},
         {"second", {
             // Ticking the second box first keeps "Далее >>" enabled throughout.
-            {Kind::Components, "", [](CWindowProbe& window) {
+            {CWindowProbe::kComponents, "", [](CWindowProbe& window) {
                 window.Click(IDC_MFC_FILES);
                 window.Click(IDC_APPWIZARD_FILES);
                 window.Click(IDOK);
             }},
-            {Kind::Paths, "paths-second", Press(IDCANCEL)},
-            {Kind::Message, "summary-aborted", Press(IDOK)}}},
+            {CWindowProbe::kPaths, "paths-second", Press(IDCANCEL)},
+            {CWindowProbe::kMessage, "summary-aborted", Press(IDOK)}}},
         // The system field is emptied to see the refusal, then given back its path. A replace
         // that fails (make screenshots puts a folder where one System file goes) brings the
         // failure notice and the problems summary.
         {"both", {
-            {Kind::Components, "", [](CWindowProbe& window) {
+            {CWindowProbe::kComponents, "", [](CWindowProbe& window) {
                 window.Click(IDC_MFC_FILES);
                 window.Click(IDOK);
             }},
-            {Kind::Paths, "paths-both", [&remembered](CWindowProbe& window) {
+            {CWindowProbe::kPaths, "paths-both", [&remembered](CWindowProbe& window) {
                 remembered = window.Text(IDC_SYSTEM_PATH);
                 window.SetText(IDC_SYSTEM_PATH, "");
                 window.Click(IDOK);
             }},
-            {Kind::Message, "empty-path", Press(IDOK)},
-            {Kind::Paths, "", [&remembered](CWindowProbe& window) {
+            {CWindowProbe::kMessage, "empty-path", Press(IDOK)},
+            {CWindowProbe::kPaths, "", [&remembered](CWindowProbe& window) {
                 window.SetText(IDC_SYSTEM_PATH, remembered);
                 window.Click(IDOK);
             }},
-            {Kind::Replace, "", Press(IDOK), true},
-            {Kind::Message, "failure", Press(IDOK)},
-            {Kind::Message, "summary-problems", Press(IDOK)}}},
+            {CWindowProbe::kReplace, "", Press(IDOK), true},
+            {CWindowProbe::kMessage, "failure", Press(IDOK)},
+            {CWindowProbe::kMessage, "summary-problems", Press(IDOK)}}},
     };
 }
 
@@ -199,7 +181,7 @@ public:
 
     void OnWindow(CWindowProbe& window)
     {
-        Kind kind = KindOf(window);
+        Kind kind = window.GetKind();
         // A repeating step gives way to the next one when a window of another kind comes.
         while (m_nStep < m_steps.size() && m_steps[m_nStep].bRepeats && m_nTaken[m_nStep] > 0 &&
                !Fits(m_steps[m_nStep].kind, kind))
@@ -231,7 +213,7 @@ public:
     }
 
 private:
-    static bool Fits(Kind wanted, Kind kind) { return wanted == Kind::Any || wanted == kind; }
+    static bool Fits(const std::optional<Kind>& wanted, Kind kind) { return !wanted || *wanted == kind; }
 
     // Pictures the window once it has painted, and prints what it says.
     void Record(CWindowProbe& window, const std::string& label)
@@ -279,28 +261,20 @@ int wmain(int argc, wchar_t** argv)
     std::wstring package = argv[2];
     ::CreateDirectoryW(argv[3], nullptr);
 
-    std::wstring commandLine = L"\"" + package + L"\\Ombrix.exe\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, package.c_str(),
-                          &startup, &process)) {
-        std::fprintf(stderr, "cannot start %s (error %lu)\n", Narrow(commandLine.c_str()).Str().c_str(),
+    CProgram program(package + L"\\Ombrix.exe", package);
+    if (!program.IsStarted()) {
+        std::fprintf(stderr, "cannot start Ombrix.exe in %s (error %lu)\n", Narrow(package.c_str()).Str().c_str(),
                      ::GetLastError());
         return 1;
     }
 
     CWalk walk(found->second, argv[3]);
-    CUiDriver driver(process.dwThreadId, [&walk](CWindowProbe& window) { walk.OnWindow(window); });
+    CUiDriver driver([&walk](CWindowProbe& window) { walk.OnWindow(window); }, program.ThreadId());
     // A window that nobody answers would keep the program open for ever.
-    bool bEnded = ::WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0;
+    bool bEnded = program.Wait(120000) != -1;
     driver.Stop();
-    if (!bEnded) {
+    if (!bEnded)
         std::fprintf(stderr, "the program did not end; stopped it\n");
-        ::TerminateProcess(process.hProcess, 1);
-    }
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
 
     if (!walk.Complete()) {
         std::fprintf(stderr, "the walk did not go as the scenario says\n");

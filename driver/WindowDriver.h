@@ -1,0 +1,91 @@
+#pragma once
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+
+// One top-level window of the watched thread, read and operated from the driver thread the
+// way a user would: only enabled, visible controls can be clicked.
+class CWindowProbe
+{
+public:
+    CWindowProbe(HWND hWnd, DWORD dwThreadId) : m_hWnd(hWnd), m_dwThreadId(dwThreadId) {}
+
+    // Which of the program's windows this is, told by a control only that window has.
+    enum Kind { kComponents, kPaths, kReplace, kMessage };
+    Kind GetKind() const;
+
+    HWND Handle() const { return m_hWnd; }
+    std::string Caption() const;
+    std::string Text(int nID) const;
+    // A message box's text, or the text of the replace question.
+    std::string MessageText() const;
+    // A message box's icon: MB_ICONERROR, MB_ICONEXCLAMATION, MB_ICONINFORMATION or 0.
+    UINT MessageIcon() const;
+    bool IsEnabled(int nID) const;
+    bool IsChecked(int nID) const;
+    // The id of the control that has the keyboard focus, once the window has it back.
+    int FocusID() const;
+
+    // Clicks a button; false (and nothing happens) when it is disabled or hidden.
+    bool Click(int nID);
+    // Clicks and waits until the click is handled: only for a click that opens no window.
+    bool ClickNow(int nID);
+    void SetText(int nID, const std::string& text);
+    // A key press to the control that has the focus.
+    void PressKey(UINT nVirtualKey);
+    // The title bar's close box.
+    void Close();
+
+private:
+    HWND m_hWnd;
+    DWORD m_dwThreadId;
+};
+
+// Hands each window that the watched thread activates to a handler, on a thread of its own.
+// The handler must answer the window (close it, or open another over it).
+class CUiDriver
+{
+public:
+    using Handler = std::function<void(CWindowProbe&)>;
+
+    // Watches a thread of any process; 0 for the calling thread.
+    explicit CUiDriver(Handler handler, DWORD dwThreadId = 0);
+    ~CUiDriver() { Stop(); }
+    CUiDriver(const CUiDriver&) = delete;
+    CUiDriver& operator=(const CUiDriver&) = delete;
+
+    // Stops watching; what the handler recorded is then safe to read.
+    void Stop();
+
+private:
+    void Run();
+
+    Handler m_handler;
+    DWORD m_dwThreadId;
+    std::atomic<bool> m_bStop{false};
+    std::thread m_thread;
+};
+
+// A program started as a process of its own, in the given current directory (empty: ours).
+class CProgram
+{
+public:
+    CProgram(const std::wstring& program, const std::wstring& currentDirectory, const std::wstring& arguments = L"");
+    ~CProgram();
+    CProgram(const CProgram&) = delete;
+    CProgram& operator=(const CProgram&) = delete;
+
+    bool IsStarted() const { return m_process.hProcess != nullptr; }
+    DWORD ThreadId() const { return m_process.dwThreadId; }
+    // Waits for the end; a program still running after the time is ended. Its exit code, or
+    // -1 when it had to be ended.
+    long Wait(DWORD dwMilliseconds);
+    // Ends the program at once, as a power cut or the task manager would.
+    void Kill();
+
+private:
+    PROCESS_INFORMATION m_process = {};
+};

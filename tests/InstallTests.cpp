@@ -1,0 +1,416 @@
+// Installations on real folders, links and drives: one table of stories a user would tell,
+// randomized installations checked for what must always hold, and a copy cut off midway.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <random>
+#include <set>
+
+#include "ComponentsDlg.h"
+#include "Messages.h"
+#include "TestWorld.h"
+#include "WindowDriver.h"
+#include "resource.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// One window the installation showed: a replace question with the answer given, or a box.
+struct Seen
+{
+    bool bQuestion;
+    std::string text, caption;
+    UINT icon;
+    int answer;
+};
+
+// Runs the installation of the chosen components (1 VC7, 2 System, 3 both) from the package
+// folder; each question gets answer(text), each box OK.
+std::vector<Seen> Install(const CString& package, int components, const CString& vc, const CString& sys,
+                          const std::function<int(const std::string&)>& answer)
+{
+    CComponentsDlg page;
+    page.m_bAppWizardFiles = components & 1;
+    page.m_bMfcFiles = components >> 1;
+    CCurrentDirectory current(package);
+    std::vector<Seen> seen;
+    CUiDriver driver([&](CWindowProbe& window) {
+        bool bQuestion = window.GetKind() == CWindowProbe::kReplace;
+        seen.push_back({bQuestion, window.MessageText(), window.Caption(), window.MessageIcon(), IDOK});
+        if (bQuestion)
+            seen.back().answer = answer(seen.back().text);
+        window.Click(seen.back().answer);
+    });
+    page.RunInstallation(vc, sys);
+    driver.Stop();
+    return seen;
+}
+
+// The place a row's set-up can change before the run.
+struct World
+{
+    CTestFolder folder;
+    CString package = folder.Path("pkg");
+    CString vc = folder.Path("vc");
+    CString sys = folder.Path("sys");
+    std::vector<std::shared_ptr<void>> held;   // open files and mapped drives, for the run
+};
+
+struct Story
+{
+    const char* name;
+    Strings package;        // below the package ("VC7\\a.txt"); each file holds its own name
+    Strings waiting;        // below the test folder, each holding "old"
+    std::function<void(World&)> setUp;
+    int components;
+    std::vector<int> answers;   // to the questions, in order
+    Strings stays;          // package files left in the package
+    Strings notices;        // entries that could not be moved; "!VC7": a missing package folder
+    const char* summary;
+};
+
+// Where a package entry goes: "VC7" itself to the VC destination, "VC7\\a" below it.
+CString Target(const World& w, const std::string& entry)
+{
+    bool bVc = entry.rfind("VC7", 0) == 0;
+    size_t nFolder = bVc ? 3 : 6;
+    return (bVc ? w.vc : w.sys) + (entry.size() > nFolder ? "\\" + CString(entry.substr(nFolder + 1)) : CString());
+}
+
+class Installation : public ::testing::TestWithParam<Story> {};
+
+TEST_P(Installation, EndsWithEveryFileInstalledOrWholeInThePackage)
+{
+    const Story& story = GetParam();
+    World w;
+    for (const std::string& file : story.package)
+        WriteFileAt(w.package + "\\" + CString(file), file);
+    for (const std::string& file : story.waiting)
+        w.folder.Write(file, "old");
+    if (story.setUp)
+        story.setUp(w);
+    if (HasFatalFailure())
+        return;
+
+    size_t nAsked = 0;
+    std::vector<Seen> seen = Install(w.package, story.components, w.vc, w.sys, [&](const std::string&) {
+        return nAsked < story.answers.size() ? story.answers[nAsked++] : IDCANCEL;
+    });
+
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.back().text, story.summary);
+    EXPECT_EQ(seen.back().caption, Messages::kCaption);
+    std::multiset<std::string> shown, expectedNotices;
+    int nQuestions = 0;
+    for (size_t i = 0; i + 1 < seen.size(); ++i) {
+        if (seen[i].bQuestion) {
+            ++nQuestions;
+            continue;
+        }
+        shown.insert(seen[i].text);
+        EXPECT_EQ(seen[i].caption, AfxGetApp()->m_strAppName.Str()) << seen[i].text;
+        EXPECT_EQ(seen[i].icon, static_cast<UINT>(MB_ICONEXCLAMATION)) << seen[i].text;
+    }
+    EXPECT_EQ(nQuestions, static_cast<int>(story.answers.size()));
+
+    std::set<std::string> stays(story.stays.begin(), story.stays.end());
+    for (const std::string& entry : story.notices)
+        expectedNotices.insert(entry[0] == '!'
+                                   ? Messages::NoPackageFolder(w.package + "\\" + CString(entry.substr(1))).Str()
+                                   : Messages::CannotMove(w.package + "\\" + CString(entry), Target(w, entry)).Str());
+    EXPECT_EQ(shown, expectedNotices);
+
+    std::set<std::pair<DWORD, ULONGLONG>> expectedAtDestination;
+    for (const std::string& file : story.package) {
+        SCOPED_TRACE(file);
+        if (stays.count(file)) {
+            EXPECT_EQ(ReadFileAt(w.package + "\\" + CString(file)), file) << "not whole in the package";
+            continue;
+        }
+        EXPECT_FALSE(ReadFileAt(w.package + "\\" + CString(file))) << "still in the package";
+        EXPECT_EQ(ReadFileAt(Target(w, file)), file) << "not installed";
+        CFileIdentity identity = AfxGetFileIdentity(Target(w, file));
+        expectedAtDestination.insert({identity.dwVolume, identity.nIndex});
+    }
+    for (const std::string& file : story.waiting) {
+        CFileIdentity identity = AfxGetFileIdentity(w.folder.Path(file));
+        if (!expectedAtDestination.count({identity.dwVolume, identity.nIndex})) {
+            EXPECT_EQ(w.folder.Read(file), "old") << file << " was changed";
+        }
+        expectedAtDestination.insert({identity.dwVolume, identity.nIndex});
+    }
+    // Nothing else arrived at the destinations, and no package folder was left empty.
+    for (const CString& dest : {w.vc, w.sys})
+        for (const std::string& entry : ListTree(dest)) {
+            CFileIdentity identity = AfxGetFileIdentity(dest + "\\" + CString(entry));
+            EXPECT_TRUE(entry.back() == '\\' || expectedAtDestination.count({identity.dwVolume, identity.nIndex}))
+                << "unexpected at the destination: " << entry;
+        }
+    for (const char* folder : {"VC7", "System"})
+        for (const std::string& entry : ListTree(w.package + "\\" + folder))
+            if (entry.back() == '\\') {
+                EXPECT_FALSE(ListTree(w.package + "\\" + folder + "\\" + CString(entry)).empty()) << entry;
+            }
+}
+
+const char* const kSuccess = Messages::kSuccess;
+const char* const kProblems = Messages::kProblems;
+const char* const kAborted = Messages::kAborted;
+const Strings kTree = {"VC7\\a.txt", "VC7\\sub\\b.txt", "VC7\\sub\\deep\\c.txt"};
+
+// A row's set-up step: the file below the test folder held open without delete sharing.
+std::function<void(World&)> HoldOpen(std::string file)
+{
+    return [file](World& w) {
+        HANDLE hFile = ::CreateFileW(Widen(w.folder.Path(file)).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, 0, nullptr);
+        w.held.emplace_back(hFile, ::CloseHandle);
+    };
+}
+
+// A row's set-up step: the package's VC7 folder also reached as the root of a spare drive.
+void VcThroughDrive(World& w)
+{
+    auto drive = std::make_shared<CSpareDrive>(w.package + "\\VC7");
+    ASSERT_FALSE(drive->Root().IsEmpty());
+    w.vc = drive->Root() + "out";
+    w.held.push_back(drive);
+}
+
+// A folder on another file system than the test folder's, for one scope.
+std::shared_ptr<void> OtherFileSystemFolder(CString* pPath)
+{
+    *pPath = CString("Z:\\dev\\shm\\ombrix-") + CString(std::to_string(::GetCurrentProcessId()));
+    RemoveTree(*pPath);
+    ::CreateDirectoryW(Widen(*pPath).c_str(), nullptr);
+    CString path = *pPath;
+    return std::shared_ptr<void>(nullptr, [path](void*) { RemoveTree(path); });
+}
+
+// A row's set-up step: the package moved to another file system, reached as a drive's root.
+void PackageOnAnotherDrive(World& w)
+{
+    CString other;
+    w.held.push_back(OtherFileSystemFolder(&other));
+    for (const std::string& entry : ListTree(w.package))
+        if (entry.back() != '\\')
+            WriteFileAt(other + "\\" + CString(entry), *ReadFileAt(w.package + "\\" + CString(entry)));
+    RemoveTree(w.package);
+    auto drive = std::make_shared<CSpareDrive>(other);
+    ASSERT_FALSE(drive->Root().IsEmpty());
+    w.package = drive->Root();
+    w.held.push_back(drive);
+}
+
+INSTANTIATE_TEST_SUITE_P(Stories, Installation, ::testing::Values(
+    Story{"merges_unicode_trees_into_what_is_there", {"VC7\\top.txt", "VC7\\Мастер\\глубже\\文件.dat",
+          "System\\mfc71rus.dll"}, {"vc\\Мастер\\already.txt"}, nullptr, 3, {}, {}, {}, kSuccess},
+    Story{"yes_replaces", kTree, {"vc\\a.txt"}, nullptr, 1, {IDOK}, {}, {}, kSuccess},
+    Story{"yes_to_all_asks_once_for_both_components", {"VC7\\a.txt", "VC7\\sub\\b.txt", "System\\c.dll"},
+          {"vc\\a.txt", "vc\\sub\\b.txt", "sys\\c.dll"}, nullptr, 3, {IDC_YES_ALL}, {}, {}, kSuccess},
+    Story{"no_keeps_the_file_and_its_folders_without_a_problem", kTree, {"vc\\sub\\deep\\c.txt"}, nullptr, 1,
+          {IDC_NO}, {"VC7\\sub\\deep\\c.txt"}, {}, kSuccess},
+    Story{"cancel_deep_down_stops_everything", {"VC7\\l1\\l2\\clash.txt", "System\\s.dll"},
+          {"vc\\l1\\l2\\clash.txt"}, nullptr, 3, {IDCANCEL}, {"VC7\\l1\\l2\\clash.txt", "System\\s.dll"}, {}, kAborted},
+    Story{"only_the_second_component", {"VC7\\a.txt", "System\\b.dll"}, {}, nullptr, 2, {}, {"VC7\\a.txt"}, {},
+          kSuccess},
+    Story{"a_busy_file_in_the_first_still_lets_the_second_move", {"VC7\\a.txt", "System\\b.dll"}, {},
+          HoldOpen("pkg\\VC7\\a.txt"), 3, {}, {"VC7\\a.txt"}, {"VC7\\a.txt"}, kProblems},
+    Story{"a_busy_target_stays_and_is_reported", kTree, {"vc\\a.txt"}, HoldOpen("vc\\a.txt"), 1, {IDOK},
+          {"VC7\\a.txt"}, {"VC7\\a.txt"}, kProblems},
+    Story{"missing_package_folder_is_a_problem", {"System\\b.dll"}, {}, nullptr, 3, {}, {}, {"!VC7"}, kProblems},
+    Story{"a_read_only_target_is_never_replaced", kTree, {"vc\\a.txt"},
+          [](World& w) { ::SetFileAttributesW(Widen(w.folder.Path("vc\\a.txt")).c_str(), FILE_ATTRIBUTE_READONLY); },
+          1, {IDOK}, {"VC7\\a.txt"}, {"VC7\\a.txt"}, kProblems},
+    Story{"a_folder_where_the_file_goes_is_reported", {"VC7\\clash"}, {"vc\\clash\\inside.txt"}, nullptr, 1, {IDOK},
+          {"VC7\\clash"}, {"VC7\\clash"}, kProblems},
+    Story{"destination_whose_parent_is_missing", kTree, {}, [](World& w) { w.vc = w.folder.Path("missing\\vc"); },
+          1, {}, kTree, kTree, kProblems},
+    Story{"destination_with_a_forbidden_character", kTree, {}, [](World& w) { w.vc = w.folder.Path("vc|x"); }, 1,
+          {}, kTree, kTree, kProblems},
+    Story{"destination_on_a_drive_that_does_not_exist", kTree, {},
+          [](World& w) { w.vc = CString(std::string(1, CSpareDrive::SpareLetter()) + ":\\Ombrix"); }, 1, {}, kTree,
+          kTree, kProblems},
+    Story{"destination_with_trailing_and_doubled_backslashes", kTree, {},
+          [](World& w) { w.vc = w.folder.Path() + "\\\\vc\\"; }, 1, {}, {}, {}, kSuccess},
+    Story{"destination_inside_the_package_spelt_otherwise", kTree, {},
+          [](World& w) { w.vc = w.folder.Path("PKG\\vc7\\\\Sub\\out\\"); }, 1, {}, {}, {}, kSuccess},
+    Story{"destination_inside_the_package_through_another_drive", kTree, {}, VcThroughDrive, 1, {}, {}, {},
+          kSuccess},
+    Story{"a_link_out_of_the_package_is_not_followed", kTree, {"outside\\f.txt"},
+          [](World& w) { MakeUnixLink(w.folder.Path("outside"), w.package + "\\VC7\\sub\\ext"); }, 1, {}, {},
+          {"VC7\\sub\\ext"}, kProblems},
+    Story{"a_link_up_the_package_makes_no_loop", kTree, {},
+          [](World& w) { MakeUnixLink(w.package + "\\VC7", w.package + "\\VC7\\sub\\loop"); }, 1, {}, {},
+          {"VC7\\sub\\loop"}, kProblems},
+    Story{"a_package_folder_that_is_a_link", {"System\\b.dll"}, {"outside\\f.txt"},
+          [](World& w) { MakeUnixLink(w.folder.Path("outside"), w.package + "\\VC7"); }, 3, {}, {}, {"VC7"},
+          kProblems},
+    Story{"one_folder_for_both_never_replaces_what_the_run_placed", {"VC7\\readme.txt", "VC7\\x.dll",
+          "System\\readme.txt"}, {"vc\\x.dll"}, [](World& w) { w.sys = w.folder.Path("VC\\"); }, 3, {IDC_YES_ALL},
+          {"System\\readme.txt"}, {"System\\readme.txt"}, kProblems},
+    Story{"package_on_another_file_system_moves_and_replaces", {"VC7\\a.txt", "VC7\\sub\\b.txt", "System\\c.dll"},
+          {"vc\\a.txt"}, PackageOnAnotherDrive, 3, {IDOK}, {}, {}, kSuccess}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Under Wine a folder is case-sensitive, so two names that differ only in case land as two
+// files there; on Windows they are one, and the record of the run must say so.
+TEST(PlacedFiles, KnowsAFolderHoweverItIsSpeltAndANameWhateverItsCase)
+{
+    CTestFolder folder;
+    folder.Write("dest\\Readme.txt", "");
+    folder.Write("other\\x", "");
+    CPlacedFiles placed;
+    placed.Add(folder.Path("dest"), "Readme.txt");
+    EXPECT_TRUE(placed.Contains(folder.Path("DEST\\"), "README.TXT"));
+    EXPECT_TRUE(placed.Contains(CString("\\\\?\\") + folder.Path("dest"), "readme.txt"));
+    EXPECT_FALSE(placed.Contains(folder.Path("other"), "Readme.txt"));
+    EXPECT_FALSE(placed.Contains(folder.Path("dest"), "Readme.txt.bak"));
+}
+
+// ---- randomized installations, checked for what must always hold ----
+
+// Every file below the test folder with its content; folders end in a backslash.
+std::map<std::string, std::optional<std::string>> Snapshot(const CTestFolder& folder)
+{
+    std::map<std::string, std::optional<std::string>> files;
+    for (const std::string& entry : folder.List())
+        files[entry] = entry.back() == '\\' ? std::nullopt : folder.Read(entry);
+    return files;
+}
+
+unsigned FromEnvironment(const char* pszName, unsigned nDefault)
+{
+    const char* pszValue = std::getenv(pszName);
+    return pszValue ? static_cast<unsigned>(std::strtoul(pszValue, nullptr, 10)) : nDefault;
+}
+
+TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
+{
+    unsigned seed = FromEnvironment("OMBRIX_SEED", std::random_device()());
+    unsigned nCases = FromEnvironment("OMBRIX_CASES", 120);
+    std::mt19937 rng(seed);
+    const char* const names[] = {"readme.txt", "с пробелом.dat", "a.b", "Файл.txt", "Ελληνικά", "文件.dll", "x"};
+    unsigned nFiles = 0, nQuestions = 0, nNotices = 0;
+    auto start = std::chrono::steady_clock::now();
+    for (unsigned nCase = 0; nCase < nCases && !HasFailure(); ++nCase) {
+        SCOPED_TRACE("OMBRIX_SEED=" + std::to_string(seed) + " repeats this run; case " + std::to_string(nCase));
+        CTestFolder folder;
+        auto chance = [&](int nPercent) { return static_cast<int>(rng() % 100) < nPercent; };
+        // Both destinations are sometimes one folder, so the second component meets the first's files.
+        bool bOneFolder = chance(20);
+        std::map<std::string, std::string> package;          // package file -> its destination file
+        for (const char* component : {"VC7", "System"}) {
+            std::string dest = std::string(component) == "VC7" || bOneFolder ? "vc" : "sys";
+            for (int nFile = rng() % 7; nFile > 0; --nFile) {
+                std::string rel;
+                for (int nDepth = rng() % 3; nDepth > 0; --nDepth)
+                    rel += std::string(names[rng() % 7]) + "_d\\";
+                rel += names[rng() % 7];
+                package["pkg\\" + std::string(component) + "\\" + rel] = dest + "\\" + rel;
+            }
+        }
+        std::set<std::string> readOnly;
+        for (const auto& [source, target] : package) {
+            folder.Write(source, source + " " + std::to_string(rng()));
+            if (chance(25))
+                folder.Write(target, "old");
+            if (chance(20) && ::SetFileAttributesW(Widen(folder.Path(target)).c_str(), FILE_ATTRIBUTE_READONLY))
+                readOnly.insert(target);
+        }
+        folder.Write("vc\\bystander.txt", "не трогать");
+        auto before = Snapshot(folder);
+        std::optional<decltype(before)> atCancel;
+        int components = 1 + rng() % 3;
+        bool bYesToAll = false;
+        std::set<std::string> allowed;                        // targets a "Да" covers
+        std::vector<Seen> seen = Install(folder.Path("pkg"), components, folder.Path("vc"),
+                                         folder.Path(bOneFolder ? "vc" : "sys"), [&](const std::string& text) {
+            EXPECT_FALSE(bYesToAll) << "asked after \"Да - для всех\": " << text;
+            EXPECT_FALSE(atCancel) << "asked after \"Отмена\": " << text;
+            const int answers[] = {IDOK, IDC_YES_ALL, IDC_NO, IDC_NO, IDOK, IDCANCEL};
+            int answer = answers[rng() % 6];
+            size_t nQuote = text.find('"') + 1;
+            std::string target = text.substr(nQuote, text.find('"', nQuote) - nQuote);
+            EXPECT_TRUE(before[target.substr(folder.Path().GetLength() + 1)]) << "asked about nothing: " << target;
+            if (answer == IDOK || answer == IDC_YES_ALL)
+                allowed.insert(target.substr(folder.Path().GetLength() + 1));
+            bYesToAll = bYesToAll || answer == IDC_YES_ALL;
+            if (answer == IDCANCEL)
+                atCancel = Snapshot(folder);
+            return answer;
+        });
+        auto after = Snapshot(folder);
+
+        int nShownNotices = static_cast<int>(seen.size()) - 1;
+        for (const Seen& window : seen)
+            nShownNotices -= window.bQuestion;
+        nFiles += static_cast<unsigned>(package.size());
+        nQuestions += static_cast<unsigned>(seen.size() - 1 - nShownNotices);
+        nNotices += static_cast<unsigned>(nShownNotices);
+        const char* summary = atCancel ? Messages::kAborted : nShownNotices ? Messages::kProblems : Messages::kSuccess;
+        EXPECT_EQ(seen.back().text, summary);
+        if (atCancel) {
+            EXPECT_EQ(after, *atCancel) << "something moved after \"Отмена\"";
+        }
+        EXPECT_EQ(after["vc\\bystander.txt"], "не трогать");
+        for (const auto& [source, target] : package) {
+            bool bAtSource = after[source] == before[source], bAtTarget = after[target] == before[source];
+            EXPECT_NE(bAtSource, bAtTarget) << source << " must be whole in exactly one place";
+            if (before[target] && after[target] != before[target]) {
+                EXPECT_TRUE(allowed.count(target) || bYesToAll) << target << " replaced without \"Да\"";
+                EXPECT_FALSE(readOnly.count(target)) << target << " was read-only";
+            }
+        }
+    }
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("randomized installation: seed %u, %u cases, %u package files, %u questions, %u notices, %.1f s\n",
+                seed, nCases, nFiles, nQuestions, nNotices, seconds);
+}
+
+// ---- a copy cut off ----
+
+// The program itself copies a large file from another file system over an older one, and is
+// ended midway, as by a power cut: the old file and the package file must both be whole.
+TEST(CutCopy, LeavesTheOldFileAndThePackageFileWhole)
+{
+    CTestFolder folder;
+    CString other;
+    auto otherFolder = OtherFileSystemFolder(&other);
+    std::string content(192 << 20, '\0');
+    for (size_t i = 0; i < content.size(); i += 4096)
+        content[i] = static_cast<char>('a' + i / 4096 % 26);
+    WriteFileAt(other + "\\VC7\\big.dll", content);
+    ::CopyFileW(BuiltProgramPath().c_str(), Widen(other + "\\Ombrix.exe").c_str(), FALSE);
+    folder.Write("vc\\big.dll", "old");
+    CSpareDrive drive(other);
+    ASSERT_FALSE(drive.Root().IsEmpty());
+
+    CProgram program(Widen(drive.Root() + "Ombrix.exe"), Widen(drive.Root()));
+    std::atomic<bool> bAnswered{false};
+    CUiDriver driver([&](CWindowProbe& window) {
+        if (window.GetKind() == CWindowProbe::kPaths)
+            window.SetText(IDC_VC_PATH, folder.Path("vc").Str());
+        bAnswered = bAnswered || window.GetKind() == CWindowProbe::kReplace;
+        window.Click(IDOK);
+    }, program.ThreadId());
+    // Ended as soon as anything at the destination changes.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    bool bChanged = false;
+    while (!bChanged && std::chrono::steady_clock::now() < deadline) {
+        bChanged = bAnswered && (folder.List("vc").size() > 1 || folder.Read("vc\\big.dll") != "old");
+        ::Sleep(1);
+    }
+    program.Kill();
+    driver.Stop();
+
+    EXPECT_TRUE(bChanged) << "the copy never began";
+    EXPECT_EQ(folder.Read("vc\\big.dll"), "old");
+    EXPECT_TRUE(ReadFileAt(other + "\\VC7\\big.dll") == content) << "the package file is not whole";
+}
+
+}  // namespace
