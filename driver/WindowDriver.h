@@ -18,15 +18,15 @@ public:
     Kind GetKind() const;
 
     HWND Handle() const { return m_hWnd; }
-    std::string Caption() const;
-    std::string Text(int nID) const;
-    // A message box's text, or the text of the replace question.
+    std::string Caption() const { return Text(m_hWnd); }
+    std::string Text(int nID) const { return Text(::GetDlgItem(m_hWnd, nID)); }
+    // A message box's text, or the replace question's.
     std::string MessageText() const;
     // A message box's icon: MB_ICONERROR, MB_ICONEXCLAMATION, MB_ICONINFORMATION or 0.
     UINT MessageIcon() const;
-    bool IsEnabled(int nID) const;
-    bool IsChecked(int nID) const;
-    // The id of the control that has the keyboard focus, once the window has it back.
+    bool IsEnabled(int nID) const { return ::IsWindowEnabled(::GetDlgItem(m_hWnd, nID)) != FALSE; }
+    bool IsChecked(int nID) const { return Send(::GetDlgItem(m_hWnd, nID), BM_GETCHECK) == BST_CHECKED; }
+    // The id of the control with the keyboard focus, once the window has it back.
     int FocusID() const;
 
     // Clicks a button; false (and nothing happens) when it is disabled or hidden.
@@ -37,9 +37,14 @@ public:
     // A key press to the control that has the focus.
     void PressKey(UINT nVirtualKey);
     // The title bar's close box.
-    void Close();
+    void Close() { ::PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+    // A message to the watched thread that times out rather than hang the driver.
+    static DWORD_PTR Send(HWND hWnd, UINT nMessage, WPARAM wParam = 0, LPARAM lParam = 0);
 
 private:
+    static std::string Text(HWND hWnd);
+
     HWND m_hWnd;
     DWORD m_dwThreadId;
 };
@@ -80,8 +85,7 @@ public:
 
     bool IsStarted() const { return m_process.hProcess != nullptr; }
     DWORD ThreadId() const { return m_process.dwThreadId; }
-    // Waits for the end; a program still running after the time is ended. Its exit code, or
-    // -1 when it had to be ended.
+    // Waits for the end: the exit code, or -1 for a program that had to be ended after the time.
     long Wait(DWORD dwMilliseconds);
     // Ends the program at once, as a power cut or the task manager would.
     void Kill();

@@ -1,9 +1,8 @@
-// The framework's services: paths, text, enumeration, file identity, and a dialog's result
+// The framework's services: the long-path rule, text, file identity, and a dialog's result
 // through its real window.
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <set>
 
 #include "ReplaceDlg.h"
 #include "TestWorld.h"
@@ -42,38 +41,6 @@ TEST(Text, IsUtf8InsideAndUtf16AtWindows)
         EXPECT_EQ(Widen(utf8), utf16);
         EXPECT_EQ(Narrow(utf16), utf8);
     }
-}
-
-TEST(FileFind, ListsEveryEntryOnceWithoutDotsAndTellsLinks)
-{
-    CTestFolder folder;
-    EXPECT_FALSE(CFileFind().FindFile(folder.Path("missing\\*")));
-    std::set<std::string> expected;
-    for (const std::string name : {"only.txt", "Папка с пробелом", "文件.dll", "Ελληνικά", "z"}) {
-        folder.Write(name + "\\inner", "");
-        expected.insert(name);
-        std::set<std::string> found, links;
-        CFileFind finder;
-        bool bMore = finder.FindFile(folder.Path() + "\\*.*");
-        EXPECT_TRUE(bMore);
-        while (bMore) {
-            bMore = finder.FindNextFile();
-            if (finder.IsDots())
-                continue;
-            EXPECT_TRUE(found.insert(finder.GetFileName().Str()).second) << finder.GetFileName();
-            EXPECT_EQ(finder.GetFilePath(), folder.Path(finder.GetFileName().Str()));
-            if (finder.IsLink())
-                links.insert(finder.GetFileName().Str());
-        }
-        EXPECT_FALSE(finder.Failed());
-        EXPECT_EQ(found, expected);
-        EXPECT_EQ(links, std::set<std::string>{}) << "a folder of its own is no link";
-    }
-    ASSERT_TRUE(MakeUnixLink(folder.Path("z"), folder.Path("link")));
-    CFileFind finder;
-    finder.FindFile(folder.Path("link"));
-    finder.FindNextFile();
-    EXPECT_TRUE(finder.IsLink());
 }
 
 TEST(FileIdentity, IsTheSameHoweverTheFolderIsSpeltOrReached)

@@ -81,6 +81,15 @@ CString Target(const World& w, const std::string& entry)
     return (bVc ? w.vc : w.sys) + (entry.size() > nFolder ? "\\" + CString(entry.substr(nFolder + 1)) : CString());
 }
 
+const char* const kSuccess = Messages::kSuccess;
+const char* const kProblems = Messages::kProblems;
+const char* const kAborted = Messages::kAborted;
+// What a message box said, as "caption|icon|text".
+std::string Box(const std::string& caption, UINT icon, const std::string& text)
+{
+    return caption + "|" + std::to_string(icon) + "|" + text;
+}
+
 class Installation : public ::testing::TestWithParam<Story> {};
 
 TEST_P(Installation, EndsWithEveryFileInstalledOrWholeInThePackage)
@@ -93,73 +102,56 @@ TEST_P(Installation, EndsWithEveryFileInstalledOrWholeInThePackage)
         w.folder.Write(file, "old");
     if (story.setUp)
         story.setUp(w);
-    if (HasFatalFailure())
-        return;
+    ASSERT_FALSE(HasFatalFailure());
 
     size_t nAsked = 0;
     std::vector<Seen> seen = Install(w.package, story.components, w.vc, w.sys, [&](const std::string&) {
         return nAsked < story.answers.size() ? story.answers[nAsked++] : IDCANCEL;
     });
-
-    ASSERT_FALSE(seen.empty());
-    EXPECT_EQ(seen.back().text, story.summary);
-    EXPECT_EQ(seen.back().caption, Messages::kCaption);
-    std::multiset<std::string> shown, expectedNotices;
-    int nQuestions = 0;
-    for (size_t i = 0; i + 1 < seen.size(); ++i) {
-        if (seen[i].bQuestion) {
-            ++nQuestions;
-            continue;
-        }
-        shown.insert(seen[i].text);
-        EXPECT_EQ(seen[i].caption, AfxGetApp()->m_strAppName.Str()) << seen[i].text;
-        EXPECT_EQ(seen[i].icon, static_cast<UINT>(MB_ICONEXCLAMATION)) << seen[i].text;
-    }
-    EXPECT_EQ(nQuestions, static_cast<int>(story.answers.size()));
-
-    std::set<std::string> stays(story.stays.begin(), story.stays.end());
+    // One question per answer; a notice with the application's title for each entry that could
+    // not be moved, and the summary last.
+    std::multiset<std::string> shown, expected;
+    for (const Seen& window : seen)
+        if (!window.bQuestion)
+            shown.insert(Box(window.caption, window.icon, window.text));
+    std::string title = AfxGetApp()->m_strAppName.Str();
     for (const std::string& entry : story.notices)
-        expectedNotices.insert(entry[0] == '!'
-                                   ? Messages::NoPackageFolder(w.package + "\\" + CString(entry.substr(1))).Str()
-                                   : Messages::CannotMove(w.package + "\\" + CString(entry), Target(w, entry)).Str());
-    EXPECT_EQ(shown, expectedNotices);
+        expected.insert(Box(title, MB_ICONEXCLAMATION,
+                            entry[0] == '!' ? Messages::NoPackageFolder(w.package + "\\" + CString(entry.substr(1))).Str()
+                                            : Messages::CannotMove(w.package + "\\" + CString(entry), Target(w, entry)).Str()));
+    UINT summaryIcon = story.summary == kAborted ? MB_ICONERROR : story.summary == kProblems ? MB_ICONEXCLAMATION
+                                                                                             : MB_ICONINFORMATION;
+    expected.insert(Box(Messages::kCaption, summaryIcon, story.summary));
+    EXPECT_EQ(shown, expected);
+    EXPECT_EQ(seen.size() - shown.size(), story.answers.size()) << "questions asked";
+    EXPECT_EQ(seen.back().text, story.summary);
 
-    std::set<std::pair<DWORD, ULONGLONG>> expectedAtDestination;
+    // Each package file whole in the package or installed; nothing else arrives at the
+    // destinations, and no package folder is left empty.
+    std::set<std::pair<DWORD, ULONGLONG>> placed;
+    auto key = [](const CString& path) {
+        CFileIdentity identity = AfxGetFileIdentity(path);
+        return std::make_pair(identity.dwVolume, identity.nIndex);
+    };
     for (const std::string& file : story.package) {
-        SCOPED_TRACE(file);
-        if (stays.count(file)) {
-            EXPECT_EQ(ReadFileAt(w.package + "\\" + CString(file)), file) << "not whole in the package";
-            continue;
+        bool bStays = std::count(story.stays.begin(), story.stays.end(), file) > 0;
+        EXPECT_EQ(ReadFileAt(w.package + "\\" + CString(file)), bStays ? std::optional(file) : std::nullopt) << file;
+        if (!bStays) {
+            EXPECT_EQ(ReadFileAt(Target(w, file)), file) << file << " not installed";
+            placed.insert(key(Target(w, file)));
         }
-        EXPECT_FALSE(ReadFileAt(w.package + "\\" + CString(file))) << "still in the package";
-        EXPECT_EQ(ReadFileAt(Target(w, file)), file) << "not installed";
-        CFileIdentity identity = AfxGetFileIdentity(Target(w, file));
-        expectedAtDestination.insert({identity.dwVolume, identity.nIndex});
     }
-    for (const std::string& file : story.waiting) {
-        CFileIdentity identity = AfxGetFileIdentity(w.folder.Path(file));
-        if (!expectedAtDestination.count({identity.dwVolume, identity.nIndex})) {
-            EXPECT_EQ(w.folder.Read(file), "old") << file << " was changed";
-        }
-        expectedAtDestination.insert({identity.dwVolume, identity.nIndex});
-    }
-    // Nothing else arrived at the destinations, and no package folder was left empty.
+    for (const std::string& file : story.waiting)
+        EXPECT_TRUE(!placed.insert(key(w.folder.Path(file))).second || w.folder.Read(file) == "old") << file << " changed";
     for (const CString& dest : {w.vc, w.sys})
-        for (const std::string& entry : ListTree(dest)) {
-            CFileIdentity identity = AfxGetFileIdentity(dest + "\\" + CString(entry));
-            EXPECT_TRUE(entry.back() == '\\' || expectedAtDestination.count({identity.dwVolume, identity.nIndex}))
-                << "unexpected at the destination: " << entry;
-        }
-    for (const char* folder : {"VC7", "System"})
-        for (const std::string& entry : ListTree(w.package + "\\" + folder))
-            if (entry.back() == '\\') {
-                EXPECT_FALSE(ListTree(w.package + "\\" + folder + "\\" + CString(entry)).empty()) << entry;
-            }
+        for (const std::string& entry : ListTree(dest))
+            EXPECT_TRUE(entry.back() == '\\' || placed.count(key(dest + "\\" + CString(entry)))) << "arrived: " << entry;
+    for (const char* component : {"VC7\\", "System\\"})
+        for (const std::string& entry : ListTree(w.package + "\\" + component))
+            EXPECT_TRUE(entry.back() != '\\' || !ListTree(w.package + "\\" + component + CString(entry)).empty())
+                << entry << " left empty";
 }
 
-const char* const kSuccess = Messages::kSuccess;
-const char* const kProblems = Messages::kProblems;
-const char* const kAborted = Messages::kAborted;
 const Strings kTree = {"VC7\\a.txt", "VC7\\sub\\b.txt", "VC7\\sub\\deep\\c.txt"};
 
 // A row's set-up step: the file below the test folder held open without delete sharing.
@@ -232,9 +224,8 @@ INSTANTIATE_TEST_SUITE_P(Stories, Installation, ::testing::Values(
           1, {}, kTree, kTree, kProblems},
     Story{"destination_with_a_forbidden_character", kTree, {}, [](World& w) { w.vc = w.folder.Path("vc|x"); }, 1,
           {}, kTree, kTree, kProblems},
-    Story{"destination_on_a_drive_that_does_not_exist", kTree, {},
-          [](World& w) { w.vc = CString(std::string(1, CSpareDrive::SpareLetter()) + ":\\Ombrix"); }, 1, {}, kTree,
-          kTree, kProblems},
+    Story{"destination_on_a_drive_that_does_not_exist", kTree, {}, [](World& w) { w.vc = "B:\\Ombrix"; }, 1, {},
+          kTree, kTree, kProblems},
     Story{"destination_with_trailing_and_doubled_backslashes", kTree, {},
           [](World& w) { w.vc = w.folder.Path() + "\\\\vc\\"; }, 1, {}, {}, {}, kSuccess},
     Story{"destination_inside_the_package_spelt_otherwise", kTree, {},
@@ -254,7 +245,19 @@ INSTANTIATE_TEST_SUITE_P(Stories, Installation, ::testing::Values(
           "System\\readme.txt"}, {"vc\\x.dll"}, [](World& w) { w.sys = w.folder.Path("VC\\"); }, 3, {IDC_YES_ALL},
           {"System\\readme.txt"}, {"System\\readme.txt"}, kProblems},
     Story{"package_on_another_file_system_moves_and_replaces", {"VC7\\a.txt", "VC7\\sub\\b.txt", "System\\c.dll"},
-          {"vc\\a.txt"}, PackageOnAnotherDrive, 3, {IDOK}, {}, {}, kSuccess}),
+          {"vc\\a.txt"}, PackageOnAnotherDrive, 3, {IDOK}, {}, {}, kSuccess},
+    Story{"across_file_systems_a_busy_target_keeps_both_files_and_no_copy", {"VC7\\a.txt", "VC7\\b.txt"},
+          {"vc\\a.txt"}, [](World& w) {
+              HoldOpen("vc\\a.txt")(w);
+              PackageOnAnotherDrive(w);
+          }, 1, {IDOK},
+          {"VC7\\a.txt"}, {"VC7\\a.txt"}, kProblems},
+    Story{"across_file_systems_into_a_missing_folder", kTree, {},
+          [](World& w) {
+              PackageOnAnotherDrive(w);
+              w.vc = w.folder.Path("missing\\vc");
+          }, 1, {}, kTree, kTree,
+          kProblems}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Under Wine a folder is case-sensitive, so two names that differ only in case land as two
@@ -274,12 +277,12 @@ TEST(PlacedFiles, KnowsAFolderHoweverItIsSpeltAndANameWhateverItsCase)
 
 // ---- randomized installations, checked for what must always hold ----
 
-// Every file below the test folder with its content; folders end in a backslash.
+// Every file below the test folder with its content.
 std::map<std::string, std::optional<std::string>> Snapshot(const CTestFolder& folder)
 {
     std::map<std::string, std::optional<std::string>> files;
     for (const std::string& entry : folder.List())
-        files[entry] = entry.back() == '\\' ? std::nullopt : folder.Read(entry);
+        files[entry] = folder.Read(entry);
     return files;
 }
 
@@ -292,53 +295,48 @@ unsigned FromEnvironment(const char* pszName, unsigned nDefault)
 TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
 {
     unsigned seed = FromEnvironment("OMBRIX_SEED", std::random_device()());
-    unsigned nCases = FromEnvironment("OMBRIX_CASES", 120);
+    unsigned nCases = FromEnvironment("OMBRIX_CASES", 120), nFiles = 0, nWindows = 0;
     std::mt19937 rng(seed);
-    const char* const names[] = {"readme.txt", "с пробелом.dat", "a.b", "Файл.txt", "Ελληνικά", "文件.dll", "x"};
-    unsigned nFiles = 0, nQuestions = 0, nNotices = 0;
+    auto chance = [&](unsigned nPercent) { return rng() % 100 < nPercent; };
+    const char* const names[] = {"readme.txt", "с пробелом.dat", "a.b", "Файл", "Ελληνικά", "文件.dll", "x"};
     auto start = std::chrono::steady_clock::now();
     for (unsigned nCase = 0; nCase < nCases && !HasFailure(); ++nCase) {
         SCOPED_TRACE("OMBRIX_SEED=" + std::to_string(seed) + " repeats this run; case " + std::to_string(nCase));
         CTestFolder folder;
-        auto chance = [&](int nPercent) { return static_cast<int>(rng() % 100) < nPercent; };
-        // Both destinations are sometimes one folder, so the second component meets the first's files.
-        bool bOneFolder = chance(20);
-        std::map<std::string, std::string> package;          // package file -> its destination file
-        for (const char* component : {"VC7", "System"}) {
-            std::string dest = std::string(component) == "VC7" || bOneFolder ? "vc" : "sys";
-            for (int nFile = rng() % 7; nFile > 0; --nFile) {
-                std::string rel;
-                for (int nDepth = rng() % 3; nDepth > 0; --nDepth)
-                    rel += std::string(names[rng() % 7]) + "_d\\";
-                rel += names[rng() % 7];
-                package["pkg\\" + std::string(component) + "\\" + rel] = dest + "\\" + rel;
-            }
-        }
+        // Now and then one folder for both components, so the second meets the first's files.
+        std::string sys = chance(20) ? "vc" : "sys";
+        std::map<std::string, std::string> targets;           // package file -> its destination
         std::set<std::string> readOnly;
-        for (const auto& [source, target] : package) {
-            folder.Write(source, source + " " + std::to_string(rng()));
+        for (int nFile = rng() % 12; nFile > 0; --nFile) {
+            bool bVc = chance(50);
+            std::string rel;
+            for (int nDepth = rng() % 3; nDepth > 0; --nDepth)
+                rel += std::string(names[rng() % 7]) + " папка\\";
+            rel += names[rng() % 7];
+            targets[(bVc ? "pkg\\VC7\\" : "pkg\\System\\") + rel] = (bVc ? "vc\\" : sys + "\\") + rel;
+        }
+        for (const auto& [source, target] : targets) {
+            folder.Write(source, source + std::to_string(rng()));
             if (chance(25))
                 folder.Write(target, "old");
             if (chance(20) && ::SetFileAttributesW(Widen(folder.Path(target)).c_str(), FILE_ATTRIBUTE_READONLY))
                 readOnly.insert(target);
         }
         folder.Write("vc\\bystander.txt", "не трогать");
+        ::CreateDirectoryW(Widen(folder.Path("pkg")).c_str(), nullptr);
         auto before = Snapshot(folder);
         std::optional<decltype(before)> atCancel;
-        int components = 1 + rng() % 3;
+        std::set<std::string> confirmed;
         bool bYesToAll = false;
-        std::set<std::string> allowed;                        // targets a "Да" covers
-        std::vector<Seen> seen = Install(folder.Path("pkg"), components, folder.Path("vc"),
-                                         folder.Path(bOneFolder ? "vc" : "sys"), [&](const std::string& text) {
-            EXPECT_FALSE(bYesToAll) << "asked after \"Да - для всех\": " << text;
-            EXPECT_FALSE(atCancel) << "asked after \"Отмена\": " << text;
-            const int answers[] = {IDOK, IDC_YES_ALL, IDC_NO, IDC_NO, IDOK, IDCANCEL};
-            int answer = answers[rng() % 6];
-            size_t nQuote = text.find('"') + 1;
-            std::string target = text.substr(nQuote, text.find('"', nQuote) - nQuote);
-            EXPECT_TRUE(before[target.substr(folder.Path().GetLength() + 1)]) << "asked about nothing: " << target;
+        std::vector<Seen> seen = Install(folder.Path("pkg"), 1 + rng() % 3, folder.Path("vc"), folder.Path(sys),
+                                         [&](const std::string& text) {
+            EXPECT_FALSE(bYesToAll || atCancel) << "asked after \"Да - для всех\" or \"Отмена\": " << text;
+            int answer = std::vector<int>{IDOK, IDC_YES_ALL, IDC_NO, IDC_NO, IDOK, IDCANCEL}[rng() % 6];
+            std::string target = text.substr(text.find('"') + 1, text.rfind('"') - text.find('"') - 1);
+            target = target.substr(folder.Path().GetLength() + 1);
+            EXPECT_TRUE(before[target]) << "asked about a file that was not there: " << target;
             if (answer == IDOK || answer == IDC_YES_ALL)
-                allowed.insert(target.substr(folder.Path().GetLength() + 1));
+                confirmed.insert(target);
             bYesToAll = bYesToAll || answer == IDC_YES_ALL;
             if (answer == IDCANCEL)
                 atCancel = Snapshot(folder);
@@ -346,30 +344,23 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
         });
         auto after = Snapshot(folder);
 
-        int nShownNotices = static_cast<int>(seen.size()) - 1;
-        for (const Seen& window : seen)
-            nShownNotices -= window.bQuestion;
-        nFiles += static_cast<unsigned>(package.size());
-        nQuestions += static_cast<unsigned>(seen.size() - 1 - nShownNotices);
-        nNotices += static_cast<unsigned>(nShownNotices);
-        const char* summary = atCancel ? Messages::kAborted : nShownNotices ? Messages::kProblems : Messages::kSuccess;
-        EXPECT_EQ(seen.back().text, summary);
-        if (atCancel) {
-            EXPECT_EQ(after, *atCancel) << "something moved after \"Отмена\"";
-        }
+        size_t nBoxes = std::count_if(seen.begin(), seen.end(), [](const Seen& w) { return !w.bQuestion; });
+        EXPECT_EQ(seen.back().text, atCancel ? Messages::kAborted : nBoxes > 1 ? Messages::kProblems : Messages::kSuccess);
+        EXPECT_TRUE(!atCancel || after == *atCancel) << "something moved after \"Отмена\"";
         EXPECT_EQ(after["vc\\bystander.txt"], "не трогать");
-        for (const auto& [source, target] : package) {
-            bool bAtSource = after[source] == before[source], bAtTarget = after[target] == before[source];
-            EXPECT_NE(bAtSource, bAtTarget) << source << " must be whole in exactly one place";
+        for (const auto& [source, target] : targets) {
+            EXPECT_NE(after[source] == before[source], after[target] == before[source]) << source << ": not in one place";
             if (before[target] && after[target] != before[target]) {
-                EXPECT_TRUE(allowed.count(target) || bYesToAll) << target << " replaced without \"Да\"";
+                EXPECT_TRUE(confirmed.count(target) || bYesToAll) << target << " replaced without \"Да\"";
                 EXPECT_FALSE(readOnly.count(target)) << target << " was read-only";
             }
         }
+        nFiles += static_cast<unsigned>(targets.size());
+        nWindows += static_cast<unsigned>(seen.size());
     }
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("randomized installation: seed %u, %u cases, %u package files, %u questions, %u notices, %.1f s\n",
-                seed, nCases, nFiles, nQuestions, nNotices, seconds);
+    std::printf("randomized installation: seed %u, %u cases, %u package files, %u questions and messages, %.1f s\n",
+                seed, nCases, nFiles, nWindows,
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
 }
 
 // ---- a copy cut off ----

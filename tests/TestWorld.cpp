@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -14,11 +15,10 @@
 #include "WindowDriver.h"
 
 namespace {
-using UnixName = char*(CDECL*)(LPCWSTR);
-
 // The Unix path of a Windows path, through Wine's own mapping.
 std::string UnixPath(const CString& path)
 {
+    using UnixName = char*(CDECL*)(LPCWSTR);
     auto unixName = reinterpret_cast<UnixName>(
         reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
     char* pszUnix = unixName ? unixName(Widen(path).c_str()) : nullptr;
@@ -27,38 +27,31 @@ std::string UnixPath(const CString& path)
     return unix;
 }
 
-std::filesystem::path FsPath(const CString& path)
+// Runs a program of the Unix system (Wine starts those too) and waits for it.
+void RunUnix(const wchar_t* pszProgram, const std::string& arguments)
 {
-    return std::filesystem::path(AfxFilePath(path));
+    CProgram(pszProgram, L"", Widen(arguments)).Wait(10000);
 }
 }  // namespace
 
 CTestFolder::CTestFolder()
 {
-    static std::atomic<int> nCreated{0};
+    static std::atomic<int> nMade{0};
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = std::string(test->test_suite_name()) + "." + test->name();
-    std::replace(name.begin(), name.end(), '/', '_');
     wchar_t temp[MAX_PATH];
     ::GetTempPathW(MAX_PATH, temp);
-    CString base = Narrow(temp) + "ombrix-" + CString(name);
-    // A run that was ended left its folder behind: removed before the new one is made.
-    RemoveTree(base);
-    ::CreateDirectoryW(AfxFilePath(base).c_str(), nullptr);
-    m_strBase = base;
-    m_strRoot = base + "\\" + CString(std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(nCreated++));
+    std::replace(name.begin(), name.end(), '/', '_');
+    m_strBase = Narrow(temp) + "ombrix-" + CString(name);
+    RemoveTree(m_strBase);
+    m_strRoot = m_strBase + "\\" + CString(std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(nMade++));
+    ::CreateDirectoryW(AfxFilePath(m_strBase).c_str(), nullptr);
     ::CreateDirectoryW(AfxFilePath(m_strRoot).c_str(), nullptr);
 }
 
 CTestFolder::~CTestFolder()
 {
-    RemoveTree(m_strRoot);
-    ::RemoveDirectoryW(AfxFilePath(m_strBase).c_str());   // unless another process's folder is in it
-}
-
-CString CTestFolder::Path(const std::string& relative) const
-{
-    return relative.empty() ? m_strRoot : m_strRoot + "\\" + CString(relative);
+    RemoveTree(m_strBase);
 }
 
 void CTestFolder::Write(const std::string& relative, const std::string& content) const
@@ -71,11 +64,6 @@ std::optional<std::string> CTestFolder::Read(const std::string& relative) const
     return ReadFileAt(Path(relative));
 }
 
-bool CTestFolder::Exists(const std::string& relative) const
-{
-    return ::GetFileAttributesW(AfxFilePath(Path(relative)).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 std::vector<std::string> CTestFolder::List(const std::string& relative) const
 {
     return ListTree(Path(relative));
@@ -85,18 +73,14 @@ std::vector<std::string> ListTree(const CString& path)
 {
     std::vector<std::string> entries;
     CFileFind finder;
-    bool bMore = finder.FindFile(path + "\\*");
-    while (bMore) {
+    for (bool bMore = finder.FindFile(path + "\\*"); bMore;) {
         bMore = finder.FindNextFile();
+        std::string name = finder.GetFileName().Str();
         if (finder.IsDots())
             continue;
-        std::string name = finder.GetFileName().Str();
-        if (!finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY) || finder.IsLink()) {
-            entries.push_back(name);
-            continue;
-        }
-        entries.push_back(name + "\\");
-        for (const std::string& inner : ListTree(path + "\\" + CString(name)))
+        bool bFolder = finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY) && !finder.IsLink();
+        entries.push_back(bFolder ? name + "\\" : name);
+        for (const std::string& inner : bFolder ? ListTree(finder.GetFilePath()) : std::vector<std::string>())
             entries.push_back(name + "\\" + inner);
     }
     std::sort(entries.begin(), entries.end());
@@ -105,13 +89,14 @@ std::vector<std::string> ListTree(const CString& path)
 
 void WriteFileAt(const CString& path, const std::string& content)
 {
-    std::filesystem::create_directories(FsPath(path).parent_path());
-    std::ofstream(FsPath(path), std::ios::binary) << content;
+    for (size_t nSlash = path.Str().find('\\', 3); nSlash != std::string::npos; nSlash = path.Str().find('\\', nSlash + 1))
+        ::CreateDirectoryW(AfxFilePath(path.Left(static_cast<int>(nSlash))).c_str(), nullptr);
+    std::ofstream(std::filesystem::path(AfxFilePath(path)), std::ios::binary) << content;
 }
 
 std::optional<std::string> ReadFileAt(const CString& path)
 {
-    std::ifstream in(FsPath(path), std::ios::binary);
+    std::ifstream in(std::filesystem::path(AfxFilePath(path)), std::ios::binary);
     if (!in)
         return std::nullopt;
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -120,17 +105,18 @@ std::optional<std::string> ReadFileAt(const CString& path)
 void RemoveTree(const CString& path)
 {
     CFileFind finder;
-    bool bMore = finder.FindFile(path + "\\*");
-    while (bMore) {
+    for (bool bMore = finder.FindFile(path + "\\*"); bMore;) {
         bMore = finder.FindNextFile();
-        std::wstring entry = AfxFilePath(finder.GetFilePath());
         if (finder.IsDots())
             continue;
+        std::wstring entry = AfxFilePath(finder.GetFilePath());
         ::SetFileAttributesW(entry.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY) && !finder.IsLink())
+        if (finder.IsLink())
+            RunUnix(L"/bin/rm", "-f \"" + UnixPath(finder.GetFilePath()) + "\"");
+        else if (finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY))
             RemoveTree(finder.GetFilePath());
-        else if (!::DeleteFileW(entry.c_str()))
-            ::RemoveDirectoryW(entry.c_str());   // a link to a folder
+        else
+            ::DeleteFileW(entry.c_str());
     }
     finder.Close();
     ::RemoveDirectoryW(AfxFilePath(path).c_str());
@@ -144,14 +130,13 @@ std::wstring BuiltProgramPath()
     return program.substr(0, program.find_last_of(L'\\')) + L"\\Ombrix.exe";
 }
 
-bool MakeUnixLink(const CString& target, const CString& linkPath)
+bool MakeUnixLink(const CString& target, const CString& link)
 {
-    // Wine's CreateSymbolicLinkW makes nothing, so the link is made by the system's own ln.
-    size_t nSlash = linkPath.Str().find_last_of('\\');
-    std::string link = UnixPath(linkPath.Left(static_cast<int>(nSlash))) + "/" + linkPath.Str().substr(nSlash + 1);
-    CProgram ln(L"/bin/ln", L"", Widen("-s \"" + CString(UnixPath(target)) + "\" \"" + CString(link) + "\""));
-    ln.Wait(10000);
-    return ::GetFileAttributesW(AfxFilePath(linkPath).c_str()) != INVALID_FILE_ATTRIBUTES;
+    // Wine's CreateSymbolicLinkW makes nothing, so the system's own ln makes the link.
+    size_t nSlash = link.Str().rfind('\\');
+    RunUnix(L"/bin/ln", "-s \"" + UnixPath(target) + "\" \"" + UnixPath(link.Left(static_cast<int>(nSlash))) + "/" +
+                            link.Str().substr(nSlash + 1) + "\"");
+    return ::GetFileAttributesW(Widen(link).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 void SetVcRecord(std::optional<DWORD> type, const std::string& bytes)
@@ -179,33 +164,24 @@ CCurrentDirectory::~CCurrentDirectory()
     ::SetCurrentDirectoryW(m_saved.c_str());
 }
 
-CSpareDrive::CSpareDrive(const CString& folder) : m_letter(SpareLetter())
+CSpareDrive::CSpareDrive(const CString& folder)
 {
+    DWORD dwDrives = ::GetLogicalDrives();
+    for (m_letter = 'P'; m_letter <= 'Y' && (dwDrives & (1u << (m_letter - 'A'))); ++m_letter) {
+    }
     std::string unix = UnixPath(folder);
-    m_bMapped = m_letter && !unix.empty() && Define(unix.c_str());
+    if (m_letter <= 'Y' && !unix.empty() && Define(unix.c_str()))
+        m_strRoot = CString(std::string(1, m_letter) + ":\\");
 }
 
 CSpareDrive::~CSpareDrive()
 {
-    if (m_bMapped)
+    if (!m_strRoot.IsEmpty())
         Define(nullptr);
 }
 
-CString CSpareDrive::Root() const
-{
-    return m_bMapped ? CString(std::string(1, m_letter) + ":\\") : CString();
-}
-
-char CSpareDrive::SpareLetter()
-{
-    DWORD dwDrives = ::GetLogicalDrives();
-    for (char letter = 'P'; letter <= 'Y'; ++letter)
-        if (!(dwDrives & (1u << (letter - 'A'))))
-            return letter;
-    return 0;
-}
-
-// Wine's mount manager request that maps a drive letter to a Unix folder, or unmaps it.
+// Asks Wine's mount manager to map the letter to a Unix folder, or to unmap it: a drive
+// defined so has a volume of its own, as Windows' subst gives it.
 bool CSpareDrive::Define(const char* pszUnixFolder)
 {
     // The request as Wine's mount manager lays it out; no Windows header has it.
@@ -217,21 +193,17 @@ bool CSpareDrive::Define(const char* pszUnixFolder)
         WCHAR letter;
         USHORT mount_point_offset, device_offset, label_offset;
     };
-    const DWORD kDefineUnixDrive = CTL_CODE('m', 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
-    std::string unixFolder = pszUnixFolder ? pszUnixFolder : "";
-    std::vector<char> request(sizeof(UnixDrive) + unixFolder.size() + 1);
+    std::string folder = pszUnixFolder ? pszUnixFolder : "";
+    std::vector<char> request(sizeof(UnixDrive) + folder.size() + 1);
     auto* drive = reinterpret_cast<UnixDrive*>(request.data());
     drive->size = static_cast<ULONG>(request.size());
     drive->type = pszUnixFolder ? DRIVE_FIXED : DRIVE_NO_ROOT_DIR;
     drive->letter = static_cast<WCHAR>(m_letter);
-    if (pszUnixFolder) {
-        drive->mount_point_offset = sizeof(UnixDrive);
-        std::copy(unixFolder.begin(), unixFolder.end(), request.begin() + sizeof(UnixDrive));
-    }
+    drive->mount_point_offset = pszUnixFolder ? sizeof(UnixDrive) : 0;
+    std::copy(folder.begin(), folder.end(), request.begin() + sizeof(UnixDrive));
     HANDLE hManager = ::CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (hManager == INVALID_HANDLE_VALUE)
-        return false;
+    const DWORD kDefineUnixDrive = CTL_CODE('m', 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
     BOOL bDone = ::DeviceIoControl(hManager, kDefineUnixDrive, request.data(), static_cast<DWORD>(request.size()),
                                    nullptr, 0, nullptr, nullptr);
     ::CloseHandle(hManager);

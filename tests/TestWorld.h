@@ -5,9 +5,8 @@
 
 #include "Afx.h"
 
-// A fresh folder in the prefix's temporary directory for one test, removed afterwards with
-// whatever an earlier, interrupted run left under another name. Relative names use
-// backslashes and UTF-8.
+// A fresh folder in the prefix's temporary directory for one test, removed afterwards together
+// with whatever an interrupted run of the same test left. Names are relative, with backslashes.
 class CTestFolder
 {
 public:
@@ -16,34 +15,30 @@ public:
     CTestFolder(const CTestFolder&) = delete;
     CTestFolder& operator=(const CTestFolder&) = delete;
 
-    // The folder itself, or an entry below it.
-    CString Path(const std::string& relative = "") const;
-    // Writes a file, creating the folders above it.
+    CString Path(const std::string& relative = "") const
+    {
+        return relative.empty() ? m_strRoot : m_strRoot + "\\" + CString(relative);
+    }
     void Write(const std::string& relative, const std::string& content) const;
     std::optional<std::string> Read(const std::string& relative) const;
-    bool Exists(const std::string& relative) const;
-    // Every entry below the given folder, relative to it and sorted; folders end in a backslash.
     std::vector<std::string> List(const std::string& relative = "") const;
 
 private:
-    CString m_strBase;
-    CString m_strRoot;
+    CString m_strBase, m_strRoot;
 };
 
-// Every entry below a folder, relative to it and sorted; folders end in a backslash, and a
-// link is listed as an entry, not followed.
+// Every entry below a folder, sorted; folders end in a backslash, links are not followed.
 std::vector<std::string> ListTree(const CString& path);
-// Writes a file by its full path, creating the folders above it.
+// Writes a file, creating the folders above it.
 void WriteFileAt(const CString& path, const std::string& content);
-// A whole file by its full path, or nothing when it cannot be read.
 std::optional<std::string> ReadFileAt(const CString& path);
-// Removes a tree with Windows' own functions, whatever its depth, read-only files included.
+// Removes a tree whatever its depth, read-only files and links included.
 void RemoveTree(const CString& path);
 // The built Ombrix.exe, in the folder above the test programs.
 std::wstring BuiltProgramPath();
-// A Unix symbolic link at linkPath to target (both Windows paths), as Wine shows links.
-bool MakeUnixLink(const CString& target, const CString& linkPath);
-// The prefix's Visual C++ record: a value of the given type and raw bytes, or none at all.
+// A Unix symbolic link to a folder, which Wine shows as a reparse point.
+bool MakeUnixLink(const CString& target, const CString& link);
+// The prefix's Visual C++ record: a value of that type and raw bytes, or no key at all.
 void SetVcRecord(std::optional<DWORD> type, const std::string& bytes = "");
 
 // Makes a folder the current directory, which the installation takes as the package.
@@ -57,8 +52,8 @@ private:
     std::wstring m_saved;
 };
 
-// A spare drive letter naming a folder, through Wine's mount manager, for one scope: another
-// spelling of that folder, or another file system when the folder is on one.
+// A spare drive letter naming a folder for one scope: another spelling of that folder, or
+// another file system when the folder is on one. Tests that map letters must not run at once.
 class CSpareDrive
 {
 public:
@@ -67,14 +62,12 @@ public:
     CSpareDrive(const CSpareDrive&) = delete;
     CSpareDrive& operator=(const CSpareDrive&) = delete;
 
-    // The drive's root, such as "P:\"; empty when no letter could be mapped.
-    CString Root() const;
-    // The first letter from P on that names no drive.
-    static char SpareLetter();
+    // Such as "P:\"; empty when no letter could be had.
+    CString Root() const { return m_strRoot; }
 
 private:
     bool Define(const char* pszUnixFolder);
 
     char m_letter;
-    bool m_bMapped = false;
+    CString m_strRoot;
 };

@@ -20,15 +20,12 @@ VC_DIR=$DEMO_DRIVE/Demo/Vc7
 SYSTEM_WIN='C:\windows\system32'
 SYSTEM_DIR=$DEMO_DRIVE/windows/system32
 
-# Creates the sandbox prefix once: Wine's own fonts (the caption buttons need Marlett), and the
-# Visual C++ 7.1 directory in the registry, with the trailing backslash its setup writes.
+# Creates the sandbox prefix once: one that draws real windows, whose registry records the
+# Visual C++ 7.1 directory with the trailing backslash its setup writes.
 demo_prefix() {
     [[ -f $WINEPREFIX/.ombrix-demo-ready ]] && return
     echo "demo: preparing the sandbox Wine prefix in $WINEPREFIX"
-    rm -rf "$WINEPREFIX"
-    mkdir -p "$WINEPREFIX"
-    WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i </dev/null >/dev/null 2>&1
-    cp /usr/share/wine/fonts/*.ttf "$DEMO_DRIVE/windows/Fonts/"
+    wine_prefix_prepare "$WINEPREFIX"
     wine reg add 'HKLM\SOFTWARE\Microsoft\VisualStudio\7.1\Setup\VC' /v ProductDir /t REG_SZ \
         /d "$VC_WIN\\" /f </dev/null >/dev/null 2>&1
     wineserver -w
@@ -102,18 +99,27 @@ demo_walk() {
 }
 
 # Prints where each file of the package is now: at its default destination, still in the
-# package, or elsewhere (moved to a path the user typed).
+# package, or elsewhere (moved to a path the user typed). Given the folder of the component
+# that was installed to its default destination (VC7 or System), it also marks each file that
+# is not where that installation puts it, and then fails.
 demo_report() {
-    local entry
+    local installed=${1:-} entry status=0
     for entry in "${DEMO_FILES[@]}"; do
-        local name=${entry%%|*} text=${entry#*|} destination
+        local name=${entry%%|*} text=${entry#*|} destination where mark=""
         destination=$(demo_destination "$name")
         if [[ -f $(demo_path "$PACKAGE_WIN\\$name") ]]; then
-            echo "  $PACKAGE_WIN\\$name  stays in the package"
+            where="stays in the package"
         elif [[ $(cat "$(demo_path "$destination")" 2>/dev/null) == "$text" ]]; then
-            echo "  $PACKAGE_WIN\\$name  ->  $destination"
+            where="->  $destination"
         else
-            echo "  $PACKAGE_WIN\\$name  ->  elsewhere (not at $destination)"
+            where="->  elsewhere (not at $destination)"
         fi
+        if [[ -n $installed ]]; then
+            local want="stays in the package" note="should stay in the package"
+            if [[ $name == "$installed\\"* ]]; then want="->  $destination" note="should be at its destination"; fi
+            if [[ $where != "$want" ]]; then mark="   <- $note" status=1; fi
+        fi
+        echo "  $PACKAGE_WIN\\$name  $where$mark"
     done
+    return "$status"
 }

@@ -1,10 +1,17 @@
 #!/usr/bin/env bash
-# Installs what the build and the tests need, then prepares the private Wine prefix.
+# Installs what the make commands need, then prepares the private Wine prefix of the tests.
 # Safe to run again: every step is skipped when its result is already there.
 set -euo pipefail
 
 BUILD_DIR=${1:-build}
-PACKAGES=(cmake make g++-mingw-w64-i686-posix wine wine32:i386 googletest xvfb imagemagick python3)
+# Everything the make commands use, installed without recommendations, so each one is named:
+# the cross compilers and their binutils (strip, objdump), Wine, GoogleTest's sources,
+# xvfb-run with the xauth it needs, ImageMagick's convert (the pictures), shellcheck (the
+# scripts' test), and the fonts of the windows the demo draws: Wine's own (Marlett draws the
+# caption buttons) and Liberation, without which the dialogs come out in another font and
+# wider than the pictures in docs/.
+PACKAGES=(cmake make g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386 googletest
+    xvfb xauth imagemagick shellcheck fonts-wine fonts-liberation)
 
 missing=()
 for pkg in "${PACKAGES[@]}"; do
@@ -23,11 +30,6 @@ fi
 source "$(dirname "$0")/wine-env.sh" "$BUILD_DIR"
 if [[ ! -f "$WINEPREFIX/.ombrix-ready" ]]; then
     echo "setup: preparing the Wine prefix in $WINEPREFIX"
-    rm -rf "$WINEPREFIX"
-    mkdir -p "$WINEPREFIX"
-    WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i </dev/null >/dev/null 2>&1
-    wineserver -w
-    # The null driver must be chosen before any window exists, so headless dialogs work.
-    printf '\n[Software\\\\Wine\\\\Drivers]\n"Graphics"="null"\n' >>"$WINEPREFIX/user.reg"
+    wine_prefix_prepare "$WINEPREFIX" null
     touch "$WINEPREFIX/.ombrix-ready"
 fi

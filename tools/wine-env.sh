@@ -1,12 +1,36 @@
+# shellcheck shell=bash
 # Sourced: points Wine at the private prefix inside the build tree, headless and UTF-8.
 # An empty DISPLAY would defeat the null driver, and without a UTF-8 locale Wine cannot
 # create Cyrillic file names.
-export OMBRIX_BUILD_DIR=$(realpath -m "${1:-build}")
+OMBRIX_BUILD_DIR=$(realpath -m "${1:-build}")
+export OMBRIX_BUILD_DIR
 export WINEPREFIX="$OMBRIX_BUILD_DIR/wineprefix"
 export WINEARCH=win32
 export WINEDEBUG=${WINEDEBUG:--all}
 export LC_ALL=C.UTF-8
 unset DISPLAY
+
+# Makes a fresh Wine prefix in DIR. With "null" it draws no windows at all (the null graphics
+# driver, chosen before any window exists, so that dialogs work headless); without, it draws
+# real ones, with Wine's own fonts copied in: the caption buttons need Marlett.
+#   wine_prefix_prepare DIR [null]
+wine_prefix_prepare() {
+    local dir=$1 driver=${2:-}
+    rm -rf "$dir"
+    mkdir -p "$dir"
+    WINEPREFIX=$dir WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i </dev/null >/dev/null 2>&1
+    WINEPREFIX=$dir wineserver -w
+    if [[ $driver == null ]]; then
+        printf '\n[Software\\\\Wine\\\\Drivers]\n"Graphics"="null"\n' >>"$dir/user.reg"
+        return
+    fi
+    local marlett
+    if ! marlett=$(dpkg -L fonts-wine 2>/dev/null | grep '/marlett\.ttf$'); then
+        echo "wine: Marlett not found among the files of fonts-wine; run tools/setup.sh" >&2
+        return 1
+    fi
+    cp "$(dirname "$marlett")"/*.ttf "$dir/drive_c/windows/Fonts/"
+}
 
 # Starts the Wine server and its background services for this run, detached from our
 # output (they would keep a pipe open and make CI or $(...) wait), and ends them on exit.
