@@ -11,7 +11,7 @@ bool IsAnswerable(HWND hWnd)
     return hWnd && ::IsWindowVisible(hWnd) && ::IsWindowEnabled(hWnd);
 }
 
-// What the thread's windows are doing: which is active, which has the focus.
+// Which of the thread's windows is active, and which has the focus.
 GUITHREADINFO ThreadInfo(DWORD dwThreadId)
 {
     GUITHREADINFO info = {};
@@ -23,12 +23,11 @@ GUITHREADINFO ThreadInfo(DWORD dwThreadId)
 // A message box's static control: its icon, or its text.
 HWND FindStatic(HWND hBox, bool bIcon)
 {
-    for (HWND hChild = ::GetWindow(hBox, GW_CHILD); hChild; hChild = ::GetWindow(hChild, GW_HWNDNEXT)) {
-        wchar_t className[32];
-        ::GetClassNameW(hChild, className, 32);
-        if (_wcsicmp(className, L"Static") == 0 && ((::GetWindowLongW(hChild, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) == bIcon)
+    wchar_t className[32];
+    for (HWND hChild = ::GetWindow(hBox, GW_CHILD); hChild; hChild = ::GetWindow(hChild, GW_HWNDNEXT))
+        if (::GetClassNameW(hChild, className, 32) && _wcsicmp(className, L"Static") == 0 &&
+            ((::GetWindowLongW(hChild, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) == bIcon)
             return hChild;
-    }
     return nullptr;
 }
 }  // namespace
@@ -64,11 +63,11 @@ std::string CWindowProbe::MessageText() const
 UINT CWindowProbe::MessageIcon() const
 {
     HWND hIcon = FindStatic(m_hWnd, true);
-    HICON hShown = hIcon ? reinterpret_cast<HICON>(Send(hIcon, STM_GETICON)) : nullptr;
+    DWORD_PTR shown = hIcon ? Send(hIcon, STM_GETICON) : 0;
     // A message box shows the shared system icons, so the handles compare equal.
     for (auto [id, type] : {std::pair{IDI_HAND, MB_ICONERROR}, {IDI_EXCLAMATION, MB_ICONEXCLAMATION},
                             {IDI_ASTERISK, MB_ICONINFORMATION}})
-        if (hShown && hShown == ::LoadIconW(nullptr, id))
+        if (shown && shown == reinterpret_cast<DWORD_PTR>(::LoadIconW(nullptr, id)))
             return type;
     return 0;
 }
@@ -76,39 +75,32 @@ UINT CWindowProbe::MessageIcon() const
 int CWindowProbe::FocusID() const
 {
     // A window that has just become active again gets its focus back a moment later.
-    for (int nTry = 0; nTry < 500; ++nTry) {
-        HWND hFocus = ThreadInfo(m_dwThreadId).hwndFocus;
-        if (hFocus && ::IsChild(m_hWnd, hFocus))
+    for (int nTry = 0; nTry < 500; ++nTry, std::this_thread::sleep_for(std::chrono::milliseconds(2)))
+        if (HWND hFocus = ThreadInfo(m_dwThreadId).hwndFocus; hFocus && ::IsChild(m_hWnd, hFocus))
             return ::GetDlgCtrlID(hFocus);
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
     return 0;
 }
 
 bool CWindowProbe::Click(int nID)
 {
-    HWND hButton = ::GetDlgItem(m_hWnd, nID);
-    return IsAnswerable(hButton) && ::PostMessageW(hButton, BM_CLICK, 0, 0);
+    return IsAnswerable(::GetDlgItem(m_hWnd, nID)) && ::PostMessageW(::GetDlgItem(m_hWnd, nID), BM_CLICK, 0, 0);
 }
 
 bool CWindowProbe::ClickNow(int nID)
 {
-    HWND hButton = ::GetDlgItem(m_hWnd, nID);
-    return IsAnswerable(hButton) && (Send(hButton, BM_CLICK), true);
+    return IsAnswerable(::GetDlgItem(m_hWnd, nID)) && Send(::GetDlgItem(m_hWnd, nID), BM_CLICK) == 0;
 }
 
 void CWindowProbe::SetText(int nID, const std::string& text)
 {
-    std::wstring wide = Widen(CString(text));
-    Send(::GetDlgItem(m_hWnd, nID), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+    Send(::GetDlgItem(m_hWnd, nID), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Widen(CString(text)).c_str()));
 }
 
 void CWindowProbe::PressKey(UINT nVirtualKey)
 {
     HWND hFocus = ThreadInfo(m_dwThreadId).hwndFocus;
-    HWND hTarget = hFocus ? hFocus : m_hWnd;
-    ::PostMessageW(hTarget, WM_KEYDOWN, nVirtualKey, 1);
-    ::PostMessageW(hTarget, WM_KEYUP, nVirtualKey, 0xC0000001);
+    ::PostMessageW(hFocus ? hFocus : m_hWnd, WM_KEYDOWN, nVirtualKey, 1);
+    ::PostMessageW(hFocus ? hFocus : m_hWnd, WM_KEYUP, nVirtualKey, 0xC0000001);
 }
 
 CUiDriver::CUiDriver(Handler handler, DWORD dwThreadId)
@@ -126,19 +118,16 @@ void CUiDriver::Stop()
 
 void CUiDriver::Run()
 {
-    HWND hAnswered = nullptr;
-    while (!m_bStop) {
+    // A window counts again only once it has been hidden, disabled (by a window opened over it)
+    // or destroyed: while it closes it can briefly look active again.
+    for (HWND hAnswered = nullptr; !m_bStop; std::this_thread::sleep_for(std::chrono::milliseconds(2))) {
         HWND hActive = ThreadInfo(m_dwThreadId).hwndActive;
-        // A window counts again only once it has been hidden, disabled (by a window opened
-        // over it) or destroyed: while it closes it can briefly look active again.
         if (hAnswered && !IsAnswerable(hAnswered))
             hAnswered = nullptr;
         if (hActive != hAnswered && IsAnswerable(hActive)) {
-            hAnswered = hActive;
-            CWindowProbe probe(hActive, m_dwThreadId);
+            CWindowProbe probe(hAnswered = hActive, m_dwThreadId);
             m_handler(probe);
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
 }
 
@@ -163,10 +152,8 @@ CProgram::~CProgram()
 long CProgram::Wait(DWORD dwMilliseconds)
 {
     DWORD dwExitCode = 0;
-    if (!IsStarted() || ::WaitForSingleObject(m_process.hProcess, dwMilliseconds) != WAIT_OBJECT_0)
-        return -1;
-    ::GetExitCodeProcess(m_process.hProcess, &dwExitCode);
-    return static_cast<long>(dwExitCode);
+    bool bEnded = IsStarted() && ::WaitForSingleObject(m_process.hProcess, dwMilliseconds) == WAIT_OBJECT_0;
+    return bEnded && ::GetExitCodeProcess(m_process.hProcess, &dwExitCode) ? static_cast<long>(dwExitCode) : -1;
 }
 
 void CProgram::Kill()

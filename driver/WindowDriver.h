@@ -16,7 +16,6 @@ public:
     // Which of the program's windows this is, told by a control only that window has.
     enum Kind { kComponents, kPaths, kReplace, kMessage };
     Kind GetKind() const;
-
     HWND Handle() const { return m_hWnd; }
     std::string Caption() const { return Text(m_hWnd); }
     std::string Text(int nID) const { return Text(::GetDlgItem(m_hWnd, nID)); }
@@ -26,19 +25,17 @@ public:
     UINT MessageIcon() const;
     bool IsEnabled(int nID) const { return ::IsWindowEnabled(::GetDlgItem(m_hWnd, nID)) != FALSE; }
     bool IsChecked(int nID) const { return Send(::GetDlgItem(m_hWnd, nID), BM_GETCHECK) == BST_CHECKED; }
-    // The id of the control with the keyboard focus, once the window has it back.
+    // The control with the keyboard focus, once the window has it back.
     int FocusID() const;
 
-    // Clicks a button; false (and nothing happens) when it is disabled or hidden.
+    // A click; false (and nothing happens) when the button is disabled or hidden. ClickNow
+    // waits until the click is handled: only for a click that opens no window.
     bool Click(int nID);
-    // Clicks and waits until the click is handled: only for a click that opens no window.
     bool ClickNow(int nID);
     void SetText(int nID, const std::string& text);
     // A key press to the control that has the focus.
     void PressKey(UINT nVirtualKey);
-    // The title bar's close box.
     void Close() { ::PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0); }
-
     // A message to the watched thread that times out rather than hang the driver.
     static DWORD_PTR Send(HWND hWnd, UINT nMessage, WPARAM wParam = 0, LPARAM lParam = 0);
 
@@ -61,7 +58,6 @@ public:
     ~CUiDriver() { Stop(); }
     CUiDriver(const CUiDriver&) = delete;
     CUiDriver& operator=(const CUiDriver&) = delete;
-
     // Stops watching; what the handler recorded is then safe to read.
     void Stop();
 
@@ -85,7 +81,7 @@ public:
 
     bool IsStarted() const { return m_process.hProcess != nullptr; }
     DWORD ThreadId() const { return m_process.dwThreadId; }
-    // Waits for the end: the exit code, or -1 for a program that had to be ended after the time.
+    // Waits for the end: the exit code, or -1 while the program still runs.
     long Wait(DWORD dwMilliseconds);
     // Ends the program at once, as a power cut or the task manager would.
     void Kill();

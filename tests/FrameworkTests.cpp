@@ -1,11 +1,9 @@
-// The framework's services: the long-path rule, text, file identity, and a dialog's result
-// through its real window.
+// The framework's long-path rule, and a dialog's result through its real window.
 #include <gtest/gtest.h>
 
 #include <functional>
 
 #include "ReplaceDlg.h"
-#include "TestWorld.h"
 #include "WindowDriver.h"
 #include "resource.h"
 
@@ -33,32 +31,6 @@ INSTANTIATE_TEST_SUITE_P(Paths, LongPath, ::testing::Values(
     LongPathCase{L"\\\\server\\share\\" + std::wstring(250, L'u'), L"\\\\server\\share\\" + std::wstring(250, L'u'),
                  L"\\\\?\\UNC\\server\\share\\" + std::wstring(250, L'u')},
     LongPathCase{L"\\\\?\\C:\\x", L"\\\\?\\C:\\x", L"\\\\?\\C:\\x"}));
-
-TEST(Text, IsUtf8InsideAndUtf16AtWindows)
-{
-    for (const auto& [utf8, utf16] : {std::pair<const char*, const wchar_t*>{"Файл", L"Файл"}, {"文件 é", L"文件 é"},
-                                      {"", L""}}) {
-        EXPECT_EQ(Widen(utf8), utf16);
-        EXPECT_EQ(Narrow(utf16), utf8);
-    }
-}
-
-TEST(FileIdentity, IsTheSameHoweverTheFolderIsSpeltOrReached)
-{
-    CTestFolder folder;
-    folder.Write("Длинное имя папки\\sub\\f.txt", "");
-    CString path = folder.Path("Длинное имя папки");
-    CSpareDrive drive(path);
-    wchar_t shortPath[MAX_PATH] = {};
-    ::GetShortPathNameW(Widen(path).c_str(), shortPath, MAX_PATH);
-    CFileIdentity identity = AfxGetFileIdentity(path);
-    for (const CString& same : {folder.Path("длинное ИМЯ папки\\"), CString("\\\\?\\") + path, drive.Root(),
-                                path + "\\sub\\..", Narrow(shortPath)})
-        EXPECT_TRUE(AfxGetFileIdentity(same) == identity) << same;
-    for (const CString& other : {path + "\\sub", folder.Path(), path + "\\missing", drive.Root() + "sub\\f.txt"})
-        EXPECT_FALSE(AfxGetFileIdentity(other) == identity) << other;
-    EXPECT_FALSE(AfxGetFileIdentity(path + "\\missing") == AfxGetFileIdentity(path + "\\missing"));
-}
 
 struct AnswerCase
 {
@@ -94,8 +66,7 @@ INSTANTIATE_TEST_SUITE_P(Ways, ReplaceAnswer, ::testing::Values(
     AnswerCase{"YesToAll", [](CWindowProbe& w) { w.Click(IDC_YES_ALL); }, IDC_YES_ALL},
     AnswerCase{"No", [](CWindowProbe& w) { w.Click(IDC_NO); }, IDC_NO},
     AnswerCase{"Cancel", [](CWindowProbe& w) { w.Click(IDCANCEL); }, IDCANCEL},
-    AnswerCase{"Escape", [](CWindowProbe& w) { w.PressKey(VK_ESCAPE); }, IDCANCEL},
-    AnswerCase{"CloseBox", [](CWindowProbe& w) { w.Close(); }, IDCANCEL}),
+    AnswerCase{"Escape", [](CWindowProbe& w) { w.PressKey(VK_ESCAPE); }, IDCANCEL}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -1,9 +1,6 @@
 #include "TestWorld.h"
 
-#include <winioctl.h>
-
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -27,46 +24,28 @@ std::string UnixPath(const CString& path)
     return unix;
 }
 
-// Runs a program of the Unix system (Wine starts those too) and waits for it.
-void RunUnix(const wchar_t* pszProgram, const std::string& arguments)
+// Runs a program of the Unix system (Wine starts those too) and waits until the path it makes
+// or removes is there or gone; Wine cannot wait for such a program itself.
+bool RunUnix(const wchar_t* pszProgram, const std::string& arguments, const CString& path, bool bMakes)
 {
-    CProgram(pszProgram, L"", Widen(arguments)).Wait(10000);
+    CProgram program(pszProgram, L"", Widen(arguments));
+    for (int nTry = 0; nTry < 1000; ++nTry, ::Sleep(5))
+        if ((::GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES) == bMakes)
+            return true;
+    return false;
 }
 }  // namespace
 
 CTestFolder::CTestFolder()
 {
-    static std::atomic<int> nMade{0};
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = std::string(test->test_suite_name()) + "." + test->name();
+    std::replace(name.begin(), name.end(), '/', '_');
     wchar_t temp[MAX_PATH];
     ::GetTempPathW(MAX_PATH, temp);
-    std::replace(name.begin(), name.end(), '/', '_');
-    m_strBase = Narrow(temp) + "ombrix-" + CString(name);
-    RemoveTree(m_strBase);
-    m_strRoot = m_strBase + "\\" + CString(std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(nMade++));
-    ::CreateDirectoryW(AfxFilePath(m_strBase).c_str(), nullptr);
+    m_strRoot = Narrow(temp) + "ombrix-" + CString(name);
+    RemoveTree(m_strRoot);
     ::CreateDirectoryW(AfxFilePath(m_strRoot).c_str(), nullptr);
-}
-
-CTestFolder::~CTestFolder()
-{
-    RemoveTree(m_strBase);
-}
-
-void CTestFolder::Write(const std::string& relative, const std::string& content) const
-{
-    WriteFileAt(Path(relative), content);
-}
-
-std::optional<std::string> CTestFolder::Read(const std::string& relative) const
-{
-    return ReadFileAt(Path(relative));
-}
-
-std::vector<std::string> CTestFolder::List(const std::string& relative) const
-{
-    return ListTree(Path(relative));
 }
 
 std::vector<std::string> ListTree(const CString& path)
@@ -97,9 +76,7 @@ void WriteFileAt(const CString& path, const std::string& content)
 std::optional<std::string> ReadFileAt(const CString& path)
 {
     std::ifstream in(std::filesystem::path(AfxFilePath(path)), std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return in ? std::optional(std::string(std::istreambuf_iterator<char>(in), {})) : std::nullopt;
 }
 
 void RemoveTree(const CString& path)
@@ -112,7 +89,7 @@ void RemoveTree(const CString& path)
         std::wstring entry = AfxFilePath(finder.GetFilePath());
         ::SetFileAttributesW(entry.c_str(), FILE_ATTRIBUTE_NORMAL);
         if (finder.IsLink())
-            RunUnix(L"/bin/rm", "-f \"" + UnixPath(finder.GetFilePath()) + "\"");
+            RunUnix(L"/bin/rm", "\"" + UnixPath(finder.GetFilePath()) + "\"", finder.GetFilePath(), false);
         else if (finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY))
             RemoveTree(finder.GetFilePath());
         else
@@ -126,17 +103,15 @@ std::wstring BuiltProgramPath()
 {
     wchar_t path[MAX_PATH];
     std::wstring program(path, ::GetModuleFileNameW(nullptr, path, MAX_PATH));
-    program = program.substr(0, program.find_last_of(L'\\'));
-    return program.substr(0, program.find_last_of(L'\\')) + L"\\Ombrix.exe";
+    return program.substr(0, program.rfind(L'\\', program.rfind(L'\\') - 1)) + L"\\Ombrix.exe";
 }
 
-bool MakeUnixLink(const CString& target, const CString& link)
+void MakeUnixLink(const CString& target, const CString& link)
 {
     // Wine's CreateSymbolicLinkW makes nothing, so the system's own ln makes the link.
     size_t nSlash = link.Str().rfind('\\');
     RunUnix(L"/bin/ln", "-s \"" + UnixPath(target) + "\" \"" + UnixPath(link.Left(static_cast<int>(nSlash))) + "/" +
-                            link.Str().substr(nSlash + 1) + "\"");
-    return ::GetFileAttributesW(Widen(link).c_str()) != INVALID_FILE_ATTRIBUTES;
+                            link.Str().substr(nSlash + 1) + "\"", link, true);
 }
 
 void SetVcRecord(std::optional<DWORD> type, const std::string& bytes)
@@ -159,53 +134,24 @@ CCurrentDirectory::CCurrentDirectory(const CString& path)
     EXPECT_TRUE(::SetCurrentDirectoryW(Widen(path).c_str())) << path;
 }
 
-CCurrentDirectory::~CCurrentDirectory()
-{
-    ::SetCurrentDirectoryW(m_saved.c_str());
-}
-
 CSpareDrive::CSpareDrive(const CString& folder)
 {
-    DWORD dwDrives = ::GetLogicalDrives();
-    for (m_letter = 'P'; m_letter <= 'Y' && (dwDrives & (1u << (m_letter - 'A'))); ++m_letter) {
+    // A drive letter is a link in the prefix's dosdevices folder; Wine sees a new one at once.
+    const char* pszPrefix = std::getenv("WINEPREFIX");
+    for (char letter = 'P'; pszPrefix && letter <= 'Y' && m_strRoot.IsEmpty(); ++letter) {
+        CString root = CString(std::string(1, letter) + ":\\");
+        if (::GetFileAttributesW(Widen(root).c_str()) != INVALID_FILE_ATTRIBUTES)
+            continue;
+        m_link = std::string(pszPrefix) + "/dosdevices/" + static_cast<char>(letter - 'A' + 'a') + ":";
+        // ln refuses a letter another test took meanwhile; then the letter names another folder.
+        RunUnix(L"/bin/ln", "-s \"" + UnixPath(folder) + "\" \"" + m_link + "\"", root, true);
+        if (AfxGetFileIdentity(root) == AfxGetFileIdentity(folder))
+            m_strRoot = root;
     }
-    std::string unix = UnixPath(folder);
-    if (m_letter <= 'Y' && !unix.empty() && Define(unix.c_str()))
-        m_strRoot = CString(std::string(1, m_letter) + ":\\");
 }
 
 CSpareDrive::~CSpareDrive()
 {
     if (!m_strRoot.IsEmpty())
-        Define(nullptr);
-}
-
-// Asks Wine's mount manager to map the letter to a Unix folder, or to unmap it: a drive
-// defined so has a volume of its own, as Windows' subst gives it.
-bool CSpareDrive::Define(const char* pszUnixFolder)
-{
-    // The request as Wine's mount manager lays it out; no Windows header has it.
-    struct UnixDrive
-    {
-        ULONG size, type, fs_type;
-        DWORD serial;
-        ULONGLONG unix_dev;
-        WCHAR letter;
-        USHORT mount_point_offset, device_offset, label_offset;
-    };
-    std::string folder = pszUnixFolder ? pszUnixFolder : "";
-    std::vector<char> request(sizeof(UnixDrive) + folder.size() + 1);
-    auto* drive = reinterpret_cast<UnixDrive*>(request.data());
-    drive->size = static_cast<ULONG>(request.size());
-    drive->type = pszUnixFolder ? DRIVE_FIXED : DRIVE_NO_ROOT_DIR;
-    drive->letter = static_cast<WCHAR>(m_letter);
-    drive->mount_point_offset = pszUnixFolder ? sizeof(UnixDrive) : 0;
-    std::copy(folder.begin(), folder.end(), request.begin() + sizeof(UnixDrive));
-    HANDLE hManager = ::CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    const DWORD kDefineUnixDrive = CTL_CODE('m', 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
-    BOOL bDone = ::DeviceIoControl(hManager, kDefineUnixDrive, request.data(), static_cast<DWORD>(request.size()),
-                                   nullptr, 0, nullptr, nullptr);
-    ::CloseHandle(hManager);
-    return bDone != FALSE;
+        RunUnix(L"/bin/rm", "\"" + m_link + "\"", m_strRoot, false);
 }
