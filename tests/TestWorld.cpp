@@ -12,18 +12,6 @@
 #include "WindowDriver.h"
 
 namespace {
-// The Unix path of a Windows path, through Wine's own mapping.
-std::string UnixPath(const CString& path)
-{
-    using UnixName = char*(CDECL*)(LPCWSTR);
-    auto unixName = reinterpret_cast<UnixName>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
-    char* pszUnix = unixName ? unixName(Widen(path).c_str()) : nullptr;
-    std::string unix = pszUnix ? pszUnix : "";
-    ::HeapFree(::GetProcessHeap(), 0, pszUnix);
-    return unix;
-}
-
 // Runs a program of the Unix system (Wine starts those too) and waits until the path it makes
 // or removes is there or gone; Wine cannot wait for such a program itself.
 bool RunUnix(const wchar_t* pszProgram, const std::string& arguments, const CString& path, bool bMakes)
@@ -35,6 +23,18 @@ bool RunUnix(const wchar_t* pszProgram, const std::string& arguments, const CStr
     return false;
 }
 }  // namespace
+
+std::string UnixPath(const CString& path)
+{
+    using UnixName = char*(CDECL*)(LPCWSTR);
+    auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    char* pszUnix = unixName ? unixName(Widen(path).c_str()) : nullptr;
+    std::string unix = pszUnix ? pszUnix : "";
+    ::HeapFree(::GetProcessHeap(), 0, pszUnix);
+    return unix;
+}
+
 
 CTestFolder::CTestFolder()
 {

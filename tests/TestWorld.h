@@ -12,6 +12,8 @@ void WriteFileAt(const CString& path, const std::string& content);
 std::optional<std::string> ReadFileAt(const CString& path);
 // Removes a tree whatever its depth, read-only files and links included.
 void RemoveTree(const CString& path);
+// The Unix path of a Windows path, through Wine's own mapping.
+std::string UnixPath(const CString& path);
 // The built Ombrix.exe, in the folder above the test programs.
 std::wstring BuiltProgramPath();
 // A Unix symbolic link to a folder, which Wine shows as a reparse point with tag 0.
