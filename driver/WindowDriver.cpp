@@ -98,9 +98,11 @@ void CWindowProbe::SetText(int nID, const std::string& text)
 
 void CWindowProbe::PressKey(UINT nVirtualKey)
 {
+    // Right after a page change the focus may still be in the page before: the key is this window's.
     HWND hFocus = ThreadInfo(m_dwThreadId).hwndFocus;
-    ::PostMessageW(hFocus ? hFocus : m_hWnd, WM_KEYDOWN, nVirtualKey, 1);
-    ::PostMessageW(hFocus ? hFocus : m_hWnd, WM_KEYUP, nVirtualKey, 0xC0000001);
+    HWND hTarget = hFocus && ::IsChild(m_hWnd, hFocus) ? hFocus : m_hWnd;
+    ::PostMessageW(hTarget, WM_KEYDOWN, nVirtualKey, 1);
+    ::PostMessageW(hTarget, WM_KEYUP, nVirtualKey, 0xC0000001);
 }
 
 CUiDriver::CUiDriver(Handler handler, DWORD dwThreadId)
