@@ -203,12 +203,56 @@ INSTANTIATE_TEST_SUITE_P(Records, DefaultVcPath, ::testing::Values(
     RecordCase{"NoTrailingBackslashKeptWhole", REG_SZ, L"E:\\VS\\Vc7", 0, "E:\\VS\\Vc7"},
     RecordCase{"SingleBackslashLeavesNothing", REG_SZ, L"\\", 0, ""},
     RecordCase{"NoTerminatingZero", REG_SZ, L"E:\\Студия\\", 2, "E:\\Студия"},
-    RecordCase{"OddByteCount", REG_SZ, L"E:\\VS\\", 3, "E:\\VS"},
+    RecordCase{"StrayOddByteIsNoPartOfIt", REG_SZ, L"E:\\VSд", 3, "E:\\VS"},
     RecordCase{"ExpandableIsExpanded", REG_EXPAND_SZ, L"%SystemDrive%\\VS\\Vc7\\", 0, "C:\\VS\\Vc7"},
     RecordCase{"NumberIsNoPath", REG_DWORD, L"E:", 0, "*"},
     RecordCase{"LongerThan255IsReadWhole", REG_SZ, L"E:\\" + std::wstring(300, L'д') + L"\\", 0,
                "E:\\" + Narrow(std::wstring(300, L'д').c_str()).Str()}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// ---- the built program's resources ----
+
+using TabStops = std::vector<std::pair<int, std::string>>;
+struct PageCase { const char* name; int nTemplate; TabStops tabStops; };
+class Resources : public ::testing::TestWithParam<PageCase> {};
+INT_PTR CALLBACK InertPage(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+// What a user meets on each page of the program as built: Russian, and the controls that Tab
+// visits, in its order, with their texts.
+TEST_P(Resources, PagesAreRussianAndTabVisitsTheirControlsInOrder)
+{
+    HMODULE hProgram = ::LoadLibraryExW(BuiltProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    LPCWSTR pszTemplate = MAKEINTRESOURCEW(GetParam().nTemplate);
+    EXPECT_TRUE(::FindResourceExW(hProgram, RT_DIALOG, pszTemplate, MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT)));
+    HWND hPage = ::CreateDialogParamW(hProgram, pszTemplate, nullptr, InertPage, 0);
+    TabStops stops;
+    for (HWND hChild = ::GetWindow(hPage, GW_CHILD); hChild; hChild = ::GetWindow(hChild, GW_HWNDNEXT))
+        if (::GetWindowLongW(hChild, GWL_STYLE) & WS_TABSTOP)
+            stops.emplace_back(::GetDlgCtrlID(hChild), CWindowProbe(hChild, 0).Caption());
+    ::DestroyWindow(hPage);
+    ::FreeLibrary(hProgram);
+    EXPECT_EQ(stops, GetParam().tabStops);
+}
+
+const std::pair<int, std::string> kBack{IDC_BACK, "<< Назад"}, kNext{IDOK, "Далее >>"}, kCancel{IDCANCEL, "Отмена"};
+INSTANTIATE_TEST_SUITE_P(Pages, Resources, ::testing::Values(
+    PageCase{"Components", IDD_COMPONENTS, {{IDC_APPWIZARD_FILES, "Файлы русификации проектов AppWizard"},
+                                            {IDC_MFC_FILES, "Файлы локализации MFC-приложений"}, kBack, kNext, kCancel}},
+    PageCase{"Paths", IDD_PATHS, {{IDC_VC_PATH, ""}, {IDC_SYSTEM_PATH, ""}, kBack, kNext, kCancel}},
+    PageCase{"Replace", IDD_REPLACE, {{IDOK, "Да"}, {IDC_YES_ALL, "Да - для всех"}, {IDC_NO, "Нет"}, kCancel}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The program writes to the system directory, so Windows must ask for elevation as it starts.
+TEST(Resources, ManifestAsksForAdministrator)
+{
+    HMODULE hProgram = ::LoadLibraryExW(BuiltProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC hManifest = ::FindResourceW(hProgram, MAKEINTRESOURCEW(1), RT_MANIFEST);
+    ASSERT_TRUE(hManifest);
+    std::string manifest(static_cast<const char*>(::LockResource(::LoadResource(hProgram, hManifest))),
+                         ::SizeofResource(hProgram, hManifest));
+    ::FreeLibrary(hProgram);
+    EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos) << manifest;
+}
 
 // ---- the program itself ----
 // Started as its own process: the recorded directory is offered, an edited path is used, the
