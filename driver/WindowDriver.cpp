@@ -145,8 +145,11 @@ CProgram::CProgram(const std::wstring& program, const std::wstring& currentDirec
 
 CProgram::~CProgram()
 {
-    if (IsStarted() && Wait(0) != 0)
-        Kill();
+    // A program still running is ended at once, as the task manager would.
+    if (IsStarted() && Wait(0) == -1) {
+        ::TerminateProcess(m_process.hProcess, 1);
+        ::WaitForSingleObject(m_process.hProcess, INFINITE);
+    }
     ::CloseHandle(m_process.hThread);
     ::CloseHandle(m_process.hProcess);
 }
@@ -156,10 +159,4 @@ long CProgram::Wait(DWORD dwMilliseconds)
     DWORD dwExitCode = 0;
     bool bEnded = IsStarted() && ::WaitForSingleObject(m_process.hProcess, dwMilliseconds) == WAIT_OBJECT_0;
     return bEnded && ::GetExitCodeProcess(m_process.hProcess, &dwExitCode) ? static_cast<long>(dwExitCode) : -1;
-}
-
-void CProgram::Kill()
-{
-    ::TerminateProcess(m_process.hProcess, 1);
-    ::WaitForSingleObject(m_process.hProcess, INFINITE);
 }

@@ -83,8 +83,6 @@ public:
     DWORD ThreadId() const { return m_process.dwThreadId; }
     // Waits for the end: the exit code, or -1 while the program still runs.
     long Wait(DWORD dwMilliseconds);
-    // Ends the program at once, as a power cut or the task manager would.
-    void Kill();
 
 private:
     PROCESS_INFORMATION m_process = {};
