@@ -81,22 +81,9 @@ std::optional<std::string> ReadFileAt(const CString& path)
 
 void RemoveTree(const CString& path)
 {
-    CFileFind finder;
-    for (bool bMore = finder.FindFile(path + "\\*"); bMore;) {
-        bMore = finder.FindNextFile();
-        if (finder.IsDots())
-            continue;
-        std::wstring entry = AfxFilePath(finder.GetFilePath());
-        ::SetFileAttributesW(entry.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (finder.IsLink())
-            RunUnix(L"/bin/rm", "\"" + UnixPath(finder.GetFilePath()) + "\"", finder.GetFilePath(), false);
-        else if (finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY))
-            RemoveTree(finder.GetFilePath());
-        else
-            ::DeleteFileW(entry.c_str());
-    }
-    finder.Close();
-    ::RemoveDirectoryW(AfxFilePath(path).c_str());
+    // The system's rm takes a link as it is, even one whose target is gone, which Wine cannot.
+    if (::GetFileAttributesW(AfxFilePath(path).c_str()) != INVALID_FILE_ATTRIBUTES)
+        RunUnix(L"/bin/rm", "-rf \"" + UnixPath(path) + "\"", path, false);
 }
 
 std::wstring BuiltProgramPath()
