@@ -57,7 +57,15 @@ CWindowProbe::Kind CWindowProbe::GetKind() const
 
 std::string CWindowProbe::MessageText() const
 {
-    return GetKind() == kReplace ? Text(IDC_MESSAGE) : Text(FindStatic(m_hWnd, false));
+    // Without SS_NOPREFIX a static shows "&" as the underline of the next character, "&&" as "&".
+    HWND hText = GetKind() == kReplace ? ::GetDlgItem(m_hWnd, IDC_MESSAGE) : FindStatic(m_hWnd, false);
+    std::string text = Text(hText), shown;
+    if (::GetWindowLongW(hText, GWL_STYLE) & SS_NOPREFIX)
+        return text;
+    for (size_t nChar = 0; nChar < text.size(); ++nChar)
+        if (text[nChar] != '&' || ++nChar < text.size())
+            shown += text[nChar];
+    return shown;
 }
 
 UINT CWindowProbe::MessageIcon() const

@@ -19,7 +19,7 @@ public:
     HWND Handle() const { return m_hWnd; }
     std::string Caption() const { return Text(m_hWnd); }
     std::string Text(int nID) const { return Text(::GetDlgItem(m_hWnd, nID)); }
-    // A message box's text, or the replace question's.
+    // A message box's text, or the replace question's, as the user reads it.
     std::string MessageText() const;
     // A message box's icon: MB_ICONERROR, MB_ICONEXCLAMATION, MB_ICONINFORMATION or 0.
     UINT MessageIcon() const;
