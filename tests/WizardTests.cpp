@@ -1,5 +1,5 @@
 // The wizard through its real windows: both pages and the page flow, the default paths from
-// the prefix's registry, and the program as a process of its own.
+// the prefix's registry, and the built program's resources.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -17,9 +17,9 @@ using Strings = std::vector<std::string>;
 // One answer of a walk; it may note what it saw.
 using Step = std::function<void(CWindowProbe&, Strings& seen)>;
 
-// Runs the wizard on this thread, or watches the program, taking the steps in order as the
-// windows come; a window beyond the last step is noted and cancelled. The end is noted too.
-Strings Walk(std::vector<Step> steps, CProgram* pProgram = nullptr)
+// Runs the wizard on this thread, taking the steps in order as the windows come; a window
+// beyond the last step is noted and cancelled. The end is noted too.
+Strings Walk(std::vector<Step> steps)
 {
     Strings seen;
     size_t nStep = 0;
@@ -29,11 +29,7 @@ Strings Walk(std::vector<Step> steps, CProgram* pProgram = nullptr)
         seen.push_back("unexpected " + window.Caption() + ": " + window.MessageText());
         if (!window.Click(IDCANCEL))
             window.Click(IDOK);
-    }, pProgram ? pProgram->ThreadId() : 0);
-    if (pProgram) {
-        seen.push_back("exit " + std::to_string(pProgram->Wait(60000)));
-        return seen;
-    }
+    });
     CComponentsDlg page;
     AfxGetApp()->m_pMainWnd = &page;
     seen.push_back("result " + std::to_string(page.DoModal()));
@@ -67,12 +63,13 @@ Step Box()
     };
 }
 
-// Notes which of the paths page's fields and labels are enabled, where the focus is and
-// whether its text is selected, and what the fields offer; then does the next step.
+// Notes whether the first page still shows under the paths page, which of its fields and
+// labels are enabled, where the focus is and whether its text is selected, and what the
+// fields offer; then does the next step.
 Step LookAtPaths(Step next)
 {
     return [next](CWindowProbe& paths, Strings& seen) {
-        std::string state;
+        std::string state = ::IsWindowVisible(::GetWindow(paths.Handle(), GW_OWNER)) ? "first page showing " : "";
         for (int nID : {IDC_VC_LABEL, IDC_VC_PATH, IDC_SYSTEM_LABEL, IDC_SYSTEM_PATH})
             state += paths.IsEnabled(nID) ? "on " : "off ";
         int nFocus = paths.FocusID();
@@ -85,27 +82,6 @@ Step LookAtPaths(Step next)
 }
 
 const std::string kAborted = std::string(Messages::kAborted) + " (error)";
-
-// The components page: ticked as it starts, "<< Назад" never clickable, the icons, and
-// "Далее >>" enabled exactly while a box is ticked.
-TEST(Wizard, StartsWithTheFirstComponentAndEnablesNextWhileOneIsTicked)
-{
-    Strings seen = Walk({[](CWindowProbe& page, Strings& seen) {
-                             LRESULT hIcon = CWindowProbe::Send(page.Handle(), WM_GETICON, ICON_BIG);
-                             seen.push_back(page.Caption() + (page.IsChecked(IDC_APPWIZARD_FILES) ? " first" : "") +
-                                            (page.IsChecked(IDC_MFC_FILES) ? " second" : "") +
-                                            (page.Click(IDC_BACK) ? " back" : "") +
-                                            (hIcon && CWindowProbe::Send(page.Handle(), WM_QUERYDRAGICON) ==
-                                             static_cast<DWORD_PTR>(hIcon) ? " icon" : ""));
-                             // Each click toggles one box: none, second, both, first, none, first.
-                             for (int nID : {0, IDC_APPWIZARD_FILES, IDC_MFC_FILES, IDC_APPWIZARD_FILES, IDC_MFC_FILES,
-                                             IDC_APPWIZARD_FILES, IDC_APPWIZARD_FILES})
-                                 seen.back() += !nID || page.ClickNow(nID) ? page.IsEnabled(IDOK) ? " 1" : " 0" : "?";
-                             page.Click(IDCANCEL);
-                         },
-                         Box()});
-    EXPECT_EQ(seen, (Strings{"Ombrix first icon 1 0 1 1 1 0 1", kAborted, "result 2"}));
-}
 
 struct WalkCase
 {
@@ -131,6 +107,24 @@ TEST_P(PageFlow, ShowsWhatTheChoicesAskForAndCancelsOnce)
     EXPECT_EQ(folder.List("pkg"), (Strings{"VC7\\", "VC7\\a.txt"}));
 }
 
+// The components page as it starts: its title, the boxes ticked, whether "<< Назад" can be
+// clicked, the icon; then whether "Далее >>" is enabled after each click on a box (none,
+// second, both, first, none, first), and the next step.
+Step LookAtComponents(Step next)
+{
+    return [next](CWindowProbe& page, Strings& seen) {
+        LRESULT hIcon = CWindowProbe::Send(page.Handle(), WM_GETICON, ICON_BIG);
+        seen.push_back(page.Caption() + (page.IsChecked(IDC_APPWIZARD_FILES) ? " first" : "") +
+                       (page.IsChecked(IDC_MFC_FILES) ? " second" : "") + (page.Click(IDC_BACK) ? " back" : "") +
+                       (hIcon && CWindowProbe::Send(page.Handle(), WM_QUERYDRAGICON) == static_cast<DWORD_PTR>(hIcon)
+                            ? " icon" : ""));
+        for (int nID : {0, IDC_APPWIZARD_FILES, IDC_MFC_FILES, IDC_APPWIZARD_FILES, IDC_MFC_FILES, IDC_APPWIZARD_FILES,
+                        IDC_APPWIZARD_FILES})
+            seen.back() += !nID || page.ClickNow(nID) ? page.IsEnabled(IDOK) ? " 1" : " 0" : "?";
+        next(page, seen);
+    };
+}
+
 const Step kEscape = [](CWindowProbe& w, Strings&) { w.PressKey(VK_ESCAPE); };
 const Step kCloseBox = [](CWindowProbe& w, Strings&) { w.Close(); };
 const Step kEditAndGoBack = [](CWindowProbe& w, Strings&) {
@@ -148,7 +142,8 @@ const Step kLookAtChoices = [](CWindowProbe& page, Strings& seen) {
 };
 
 INSTANTIATE_TEST_SUITE_P(Walks, PageFlow, ::testing::Values(
-    WalkCase{"escape_on_the_first_page", {kEscape, Box()}, {kAborted, "result 2"}},
+    WalkCase{"escape_on_the_first_page", {LookAtComponents(kEscape), Box()},
+             {"Ombrix first icon 1 0 1 1 1 0 1", kAborted, "result 2"}},
     WalkCase{"close_box_on_the_first_page", {kCloseBox, Box()}, {kAborted, "result 2"}},
     WalkCase{"first_component", {Choose(true, false), LookAtPaths(Press(IDCANCEL)), Box()},
              {"on on off off focus 1002 selected", "VC", "SYSTEM", kAborted, "result 2"}},
@@ -216,12 +211,13 @@ using TabStops = std::vector<std::pair<int, std::string>>;
 struct PageCase { const char* name; int nTemplate; TabStops tabStops; };
 class Resources : public ::testing::TestWithParam<PageCase> {};
 INT_PTR CALLBACK InertPage(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+// The built program, loaded as data only: its resources as Windows finds them.
+const HMODULE hProgram = ::LoadLibraryExW(BuiltProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
 
 // What a user meets on each page of the program as built: Russian, and the controls that Tab
 // visits, in its order, with their texts.
 TEST_P(Resources, PagesAreRussianAndTabVisitsTheirControlsInOrder)
 {
-    HMODULE hProgram = ::LoadLibraryExW(BuiltProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     LPCWSTR pszTemplate = MAKEINTRESOURCEW(GetParam().nTemplate);
     EXPECT_TRUE(::FindResourceExW(hProgram, RT_DIALOG, pszTemplate, MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT)));
     HWND hPage = ::CreateDialogParamW(hProgram, pszTemplate, nullptr, InertPage, 0);
@@ -230,7 +226,6 @@ TEST_P(Resources, PagesAreRussianAndTabVisitsTheirControlsInOrder)
         if (::GetWindowLongW(hChild, GWL_STYLE) & WS_TABSTOP)
             stops.emplace_back(::GetDlgCtrlID(hChild), CWindowProbe(hChild, 0).Caption());
     ::DestroyWindow(hPage);
-    ::FreeLibrary(hProgram);
     EXPECT_EQ(stops, GetParam().tabStops);
 }
 
@@ -245,58 +240,11 @@ INSTANTIATE_TEST_SUITE_P(Pages, Resources, ::testing::Values(
 // The program writes to the system directory, so Windows must ask for elevation as it starts.
 TEST(Resources, ManifestAsksForAdministrator)
 {
-    HMODULE hProgram = ::LoadLibraryExW(BuiltProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     HRSRC hManifest = ::FindResourceW(hProgram, MAKEINTRESOURCEW(1), RT_MANIFEST);
     ASSERT_TRUE(hManifest);
     std::string manifest(static_cast<const char*>(::LockResource(::LoadResource(hProgram, hManifest))),
                          ::SizeofResource(hProgram, hManifest));
-    ::FreeLibrary(hProgram);
     EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos) << manifest;
-}
-
-// ---- the program itself ----
-// Started as its own process: the recorded directory is offered, an edited path is used, the
-// first page stays hidden under the summary, and a notice carries the program's title.
-TEST(Program, InstallsAPackageThroughItsWindows)
-{
-    CTestFolder folder;
-    folder.Write("pkg\\VC7\\VCWizards\\wizard.js", "new wizard");
-    folder.Write("pkg\\VC7\\readme.txt", "new readme");
-    folder.Write("pkg\\System\\busy.dll", "busy");
-    folder.Write("vc\\readme.txt", "old readme");
-    std::wstring vcDir = Widen(folder.Path("vc\\"));
-    SetVcRecord(REG_SZ, std::string(reinterpret_cast<const char*>(vcDir.c_str()), (vcDir.size() + 1) * 2));
-    HANDLE hBusy = ::CreateFileW(Widen(folder.Path("pkg\\System\\busy.dll")).c_str(), GENERIC_READ, 0, nullptr,
-                                 OPEN_EXISTING, 0, nullptr);
-
-    CProgram program(BuiltProgramPath(), Widen(folder.Path("pkg")));
-    HWND hFirstPage = nullptr;
-    Step box = [&](CWindowProbe& window, Strings& seen) {
-        seen.push_back(window.Caption() + ": " + window.MessageText() + (::IsWindowVisible(hFirstPage) ? " (over the first page)" : ""));
-        window.Click(IDOK);
-    };
-    Strings seen = Walk({[&](CWindowProbe& page, Strings& seen) {
-                             hFirstPage = page.Handle();
-                             Choose(true, true)(page, seen);
-                         },
-                         [&](CWindowProbe& paths, Strings& seen) {
-                             seen.push_back(paths.Text(IDC_VC_PATH));
-                             paths.SetText(IDC_SYSTEM_PATH, folder.Path("system").Str());
-                             paths.Click(IDOK);
-                         },
-                         box, box, box},
-                        &program);
-    ::CloseHandle(hBusy);
-    SetVcRecord(std::nullopt);
-
-    EXPECT_EQ(seen, (Strings{folder.Path("vc").Str(),
-                             "Подтверждение замены: " + Messages::ReplaceQuestion(folder.Path("vc\\readme.txt")).Str(),
-                             "Ombrix: " + Messages::CannotMove(folder.Path("pkg\\System\\busy.dll"),
-                                                               folder.Path("system\\busy.dll")).Str(),
-                             std::string("Ombrix: ") + Messages::kProblems, "exit 0"}));
-    EXPECT_EQ(folder.Read("vc\\readme.txt"), "new readme");
-    EXPECT_EQ(folder.Read("vc\\VCWizards\\wizard.js"), "new wizard");
-    EXPECT_EQ(folder.List("pkg"), (Strings{"System\\", "System\\busy.dll"}));
 }
 
 }  // namespace
