@@ -1,7 +1,6 @@
 #include "TestWorld.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -34,7 +33,6 @@ std::string UnixPath(const CString& path)
     ::HeapFree(::GetProcessHeap(), 0, pszUnix);
     return unix;
 }
-
 
 CTestFolder::CTestFolder()
 {
@@ -121,24 +119,6 @@ CCurrentDirectory::CCurrentDirectory(const CString& path)
     EXPECT_TRUE(::SetCurrentDirectoryW(Widen(path).c_str())) << path;
 }
 
-CSpareDrive::CSpareDrive(const CString& folder)
-{
-    // A drive letter is a link in the prefix's dosdevices folder; Wine sees a new one at once.
-    const char* pszPrefix = std::getenv("WINEPREFIX");
-    for (char letter = 'P'; pszPrefix && letter <= 'Y' && m_strRoot.IsEmpty(); ++letter) {
-        CString root = CString(std::string(1, letter) + ":\\");
-        if (::GetFileAttributesW(Widen(root).c_str()) != INVALID_FILE_ATTRIBUTES)
-            continue;
-        m_link = std::string(pszPrefix) + "/dosdevices/" + static_cast<char>(letter - 'A' + 'a') + ":";
-        // ln refuses a letter another test took meanwhile; then the letter names another folder.
-        RunUnix(L"/bin/ln", "-s \"" + UnixPath(folder) + "\" \"" + m_link + "\"", root, true);
-        if (AfxGetFileIdentity(root) == AfxGetFileIdentity(folder))
-            m_strRoot = root;
-    }
-}
-
-CSpareDrive::~CSpareDrive()
-{
-    if (!m_strRoot.IsEmpty())
-        RunUnix(L"/bin/rm", "\"" + m_link + "\"", m_strRoot, false);
-}
+// Each test program is an application of its own, so the framework finds an application
+// object (its title, its icons) as the real program does.
+CWinApp theTestApp;

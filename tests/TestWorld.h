@@ -10,7 +10,7 @@ std::vector<std::string> ListTree(const CString& path);
 // Writes a file, creating the folders above it.
 void WriteFileAt(const CString& path, const std::string& content);
 std::optional<std::string> ReadFileAt(const CString& path);
-// Removes a tree whatever its depth, read-only files and links included.
+// Removes a tree, read-only files and links included.
 void RemoveTree(const CString& path);
 // The Unix path of a Windows path, through Wine's own mapping.
 std::string UnixPath(const CString& path);
@@ -49,18 +49,4 @@ public:
 
 private:
     std::wstring m_saved;
-};
-
-// A spare drive letter naming a folder, as Windows' subst makes one: another spelling of that
-// folder, or another file system when the folder is on one.
-class CSpareDrive
-{
-public:
-    explicit CSpareDrive(const CString& folder);
-    ~CSpareDrive();
-    CString Root() const { return m_strRoot; }   // such as "P:\"; empty when none could be had
-
-private:
-    CString m_strRoot;
-    std::string m_link;
 };

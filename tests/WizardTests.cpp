@@ -14,19 +14,48 @@
 namespace {
 
 using Strings = std::vector<std::string>;
-// One answer of a walk; it may note what it saw.
+// One answer of a walk; it may note what it did.
 using Step = std::function<void(CWindowProbe&, Strings& seen)>;
 
-// Runs the wizard on this thread, taking the steps in order as the windows come; a window
-// beyond the last step is noted and cancelled. The end is noted too.
+// What a window shows a user, in a few words. The components page: its title, the boxes
+// ticked, whether "<< Назад" and "Далее >>" can be clicked, its icon. The paths page: whether
+// the first page still shows under it, which labels and fields are enabled, where the focus is
+// and whether its text is selected, then what each field offers. A box: its text, "(error)"
+// after an abort's.
+Strings Describe(CWindowProbe& window)
+{
+    HWND hWnd = window.Handle();
+    if (window.GetKind() == CWindowProbe::kComponents) {
+        LRESULT hIcon = CWindowProbe::Send(hWnd, WM_GETICON, ICON_BIG);
+        return {window.Caption() + (window.IsChecked(IDC_APPWIZARD_FILES) ? " first" : "") +
+                (window.IsChecked(IDC_MFC_FILES) ? " second" : "") + (window.Click(IDC_BACK) ? " back" : "") +
+                (window.IsEnabled(IDOK) ? " next" : "") +
+                (hIcon && CWindowProbe::Send(hWnd, WM_QUERYDRAGICON) == static_cast<DWORD_PTR>(hIcon) ? " icon" : "")};
+    }
+    if (window.GetKind() != CWindowProbe::kPaths)
+        return {window.MessageText() + (window.MessageIcon() == MB_ICONERROR ? " (error)" : "")};
+    std::string state = ::IsWindowVisible(::GetWindow(hWnd, GW_OWNER)) ? "first page showing " : "";
+    for (int nID : {IDC_VC_LABEL, IDC_VC_PATH, IDC_SYSTEM_LABEL, IDC_SYSTEM_PATH})
+        state += window.IsEnabled(nID) ? "on " : "off ";
+    int nFocus = window.FocusID();
+    DWORD_PTR selection = CWindowProbe::Send(::GetDlgItem(hWnd, nFocus), EM_GETSEL);
+    state += "focus " + std::to_string(nFocus) +
+             (LOWORD(selection) == 0 && HIWORD(selection) == Widen(window.Text(nFocus)).size() ? " selected" : "");
+    return {state, window.Text(IDC_VC_PATH), window.Text(IDC_SYSTEM_PATH)};
+}
+
+// Runs the wizard on this thread, noting what each window shows and taking the steps in order
+// as the windows come; a window beyond the last step is cancelled. The end is noted too.
 Strings Walk(std::vector<Step> steps)
 {
     Strings seen;
     size_t nStep = 0;
     CUiDriver driver([&](CWindowProbe& window) {
+        Strings shown = Describe(window);
+        seen.insert(seen.end(), shown.begin(), shown.end());
         if (nStep < steps.size())
             return steps[nStep++](window, seen);
-        seen.push_back("unexpected " + window.Caption() + ": " + window.MessageText());
+        seen.push_back("unexpected");
         if (!window.Click(IDCANCEL))
             window.Click(IDOK);
     });
@@ -54,34 +83,26 @@ Step Choose(bool bFirst, bool bSecond)
     };
 }
 
-// Notes a message box's text, "(error)" after an abort's, and acknowledges it.
-Step Box()
-{
-    return [](CWindowProbe& box, Strings& seen) {
-        seen.push_back(box.MessageText() + (box.MessageIcon() == MB_ICONERROR ? " (error)" : ""));
-        box.Click(IDOK);
-    };
-}
-
-// Notes whether the first page still shows under the paths page, which of its fields and
-// labels are enabled, where the focus is and whether its text is selected, and what the
-// fields offer; then does the next step.
-Step LookAtPaths(Step next)
-{
-    return [next](CWindowProbe& paths, Strings& seen) {
-        std::string state = ::IsWindowVisible(::GetWindow(paths.Handle(), GW_OWNER)) ? "first page showing " : "";
-        for (int nID : {IDC_VC_LABEL, IDC_VC_PATH, IDC_SYSTEM_LABEL, IDC_SYSTEM_PATH})
-            state += paths.IsEnabled(nID) ? "on " : "off ";
-        int nFocus = paths.FocusID();
-        DWORD_PTR selection = CWindowProbe::Send(::GetDlgItem(paths.Handle(), nFocus), EM_GETSEL);
-        state += "focus " + std::to_string(nFocus) + (LOWORD(selection) == 0 && HIWORD(selection) ==
-                 Widen(paths.Text(nFocus)).size() ? " selected" : " not selected");
-        seen.insert(seen.end(), {state, paths.Text(IDC_VC_PATH), paths.Text(IDC_SYSTEM_PATH)});
-        next(paths, seen);
-    };
-}
-
-const std::string kAborted = std::string(Messages::kAborted) + " (error)";
+const Step kOK = Press(IDOK);
+const Step kEscape = [](CWindowProbe& w, Strings&) { w.PressKey(VK_ESCAPE); };
+const Step kCloseBox = [](CWindowProbe& w, Strings&) { w.Close(); };
+// Notes whether "Далее >>" is enabled after each click on a box (none, second, both, first,
+// none, first), then presses Escape.
+const Step kToggleThenEscape = [](CWindowProbe& page, Strings& seen) {
+    seen.emplace_back();
+    for (int nID : {IDC_APPWIZARD_FILES, IDC_MFC_FILES, IDC_APPWIZARD_FILES, IDC_MFC_FILES, IDC_APPWIZARD_FILES,
+                    IDC_APPWIZARD_FILES})
+        seen.back() += page.ClickNow(nID) ? page.IsEnabled(IDOK) ? "1" : "0" : "?";
+    page.PressKey(VK_ESCAPE);
+};
+const Step kBlankSystemPath = [](CWindowProbe& w, Strings&) {
+    w.SetText(IDC_SYSTEM_PATH, " \t ");
+    w.Click(IDOK);
+};
+const Step kEditAndGoBack = [](CWindowProbe& w, Strings&) {
+    w.SetText(IDC_VC_PATH, "X:\\edited");
+    w.Click(IDC_BACK);
+};
 
 struct WalkCase
 {
@@ -107,55 +128,22 @@ TEST_P(PageFlow, ShowsWhatTheChoicesAskForAndCancelsOnce)
     EXPECT_EQ(folder.List("pkg"), (Strings{"VC7\\", "VC7\\a.txt"}));
 }
 
-// The components page as it starts: its title, the boxes ticked, whether "<< Назад" can be
-// clicked, the icon; then whether "Далее >>" is enabled after each click on a box (none,
-// second, both, first, none, first), and the next step.
-Step LookAtComponents(Step next)
-{
-    return [next](CWindowProbe& page, Strings& seen) {
-        LRESULT hIcon = CWindowProbe::Send(page.Handle(), WM_GETICON, ICON_BIG);
-        seen.push_back(page.Caption() + (page.IsChecked(IDC_APPWIZARD_FILES) ? " first" : "") +
-                       (page.IsChecked(IDC_MFC_FILES) ? " second" : "") + (page.Click(IDC_BACK) ? " back" : "") +
-                       (hIcon && CWindowProbe::Send(page.Handle(), WM_QUERYDRAGICON) == static_cast<DWORD_PTR>(hIcon)
-                            ? " icon" : ""));
-        for (int nID : {0, IDC_APPWIZARD_FILES, IDC_MFC_FILES, IDC_APPWIZARD_FILES, IDC_MFC_FILES, IDC_APPWIZARD_FILES,
-                        IDC_APPWIZARD_FILES})
-            seen.back() += !nID || page.ClickNow(nID) ? page.IsEnabled(IDOK) ? " 1" : " 0" : "?";
-        next(page, seen);
-    };
-}
-
-const Step kEscape = [](CWindowProbe& w, Strings&) { w.PressKey(VK_ESCAPE); };
-const Step kCloseBox = [](CWindowProbe& w, Strings&) { w.Close(); };
-const Step kEditAndGoBack = [](CWindowProbe& w, Strings&) {
-    w.SetText(IDC_VC_PATH, "X:\\edited");
-    w.Click(IDC_BACK);
-};
-const Step kBlankSystemPath = [](CWindowProbe& w, Strings&) {
-    w.SetText(IDC_SYSTEM_PATH, " \t ");
-    w.Click(IDOK);
-};
-const Step kLookAtChoices = [](CWindowProbe& page, Strings& seen) {
-    seen.push_back(std::string(page.IsChecked(IDC_APPWIZARD_FILES) ? "first" : "") +
-                   (page.IsChecked(IDC_MFC_FILES) ? " second" : ""));
-    Choose(false, true)(page, seen);
-};
-
+const std::string kStart = "Ombrix first next icon", kAborted = std::string(Messages::kAborted) + " (error)";
 INSTANTIATE_TEST_SUITE_P(Walks, PageFlow, ::testing::Values(
-    WalkCase{"escape_on_the_first_page", {LookAtComponents(kEscape), Box()},
-             {"Ombrix first icon 1 0 1 1 1 0 1", kAborted, "result 2"}},
-    WalkCase{"close_box_on_the_first_page", {kCloseBox, Box()}, {kAborted, "result 2"}},
-    WalkCase{"first_component", {Choose(true, false), LookAtPaths(Press(IDCANCEL)), Box()},
-             {"on on off off focus 1002 selected", "VC", "SYSTEM", kAborted, "result 2"}},
-    WalkCase{"second_component_escape", {Choose(false, true), LookAtPaths(kEscape), Box()},
-             {"off off on on focus 1004 selected", "VC", "SYSTEM", kAborted, "result 2"}},
-    WalkCase{"both_components_close_box", {Choose(true, true), LookAtPaths(kCloseBox), Box()},
-             {"on on on on focus 1002 selected", "VC", "SYSTEM", kAborted, "result 2"}},
+    WalkCase{"escape_on_the_first_page", {kToggleThenEscape, kOK}, {kStart, "011101", kAborted, "result 2"}},
+    WalkCase{"close_box_on_the_first_page", {kCloseBox, kOK}, {kStart, kAborted, "result 2"}},
+    WalkCase{"first_component", {Choose(true, false), Press(IDCANCEL), kOK},
+             {kStart, "on on off off focus 1002 selected", "VC", "SYSTEM", kAborted, "result 2"}},
+    WalkCase{"second_component_escape", {Choose(false, true), kEscape, kOK},
+             {kStart, "off off on on focus 1004 selected", "VC", "SYSTEM", kAborted, "result 2"}},
+    WalkCase{"both_components_close_box", {Choose(true, true), kCloseBox, kOK},
+             {kStart, "on on on on focus 1002 selected", "VC", "SYSTEM", kAborted, "result 2"}},
     // A blank field of a chosen component is refused with the focus in it; Back keeps the
     // choices, forgets the edits, and the page follows new choices.
-    WalkCase{"blank_path_then_back", {Choose(true, true), kBlankSystemPath, Box(), LookAtPaths(kEditAndGoBack),
-                                      kLookAtChoices, LookAtPaths(Press(IDCANCEL)), Box()},
-             {Messages::kNoPath, "on on on on focus 1004 selected", "VC", " \t ", "first second",
+    WalkCase{"blank_path_then_back", {Choose(true, true), kBlankSystemPath, kOK, kEditAndGoBack, Choose(false, true),
+                                      Press(IDCANCEL), kOK},
+             {kStart, "on on on on focus 1002 selected", "VC", "SYSTEM", Messages::kNoPath,
+              "on on on on focus 1004 selected", "VC", " \t ", "Ombrix first second next icon",
               "off off on on focus 1004 selected", "VC", "SYSTEM", kAborted, "result 2"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
