@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 #include <gtest/gtest.h>
 
@@ -34,14 +35,17 @@ std::string UnixPath(const CString& path)
     return unix;
 }
 
-CTestFolder::CTestFolder()
+CTestFolder::CTestFolder(bool bOnAnotherFileSystem)
 {
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = std::string(test->test_suite_name()) + "." + test->name();
     std::replace(name.begin(), name.end(), '/', '_');
     wchar_t temp[MAX_PATH];
     ::GetTempPathW(MAX_PATH, temp);
-    m_strRoot = Narrow(temp) + "ombrix-" + CString(name);
+    // /dev/shm is shared by every prefix, so a folder there is named apart from other runs' too.
+    m_strRoot = bOnAnotherFileSystem
+                    ? "Z:\\dev\\shm\\ombrix-" + CString(name + "-" + std::to_string(std::random_device()()))
+                    : Narrow(temp) + "ombrix-" + CString(name);
     RemoveTree(m_strRoot);
     ::CreateDirectoryW(AfxFilePath(m_strRoot).c_str(), nullptr);
 }

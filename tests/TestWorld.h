@@ -21,12 +21,13 @@ void MakeUnixLink(const CString& target, const CString& link);
 // The prefix's Visual C++ record: a value of that type and raw bytes, or no key at all.
 void SetVcRecord(std::optional<DWORD> type, const std::string& bytes = "");
 
-// A fresh folder in the prefix's temporary directory for one test, named after it (what an
-// interrupted run left there goes first) and removed afterwards. Names use backslashes.
+// A fresh folder in the prefix's temporary directory, or on another file system (/dev/shm),
+// for one test, named after it (what an interrupted run left there goes first) and removed
+// afterwards. Names use backslashes.
 class CTestFolder
 {
 public:
-    CTestFolder();
+    explicit CTestFolder(bool bOnAnotherFileSystem = false);
     ~CTestFolder() { RemoveTree(m_strRoot); }
     CString Path(const std::string& relative = "") const
     {

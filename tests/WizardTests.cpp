@@ -1,8 +1,10 @@
 // The wizard through its real windows: both pages and the page flow, the default paths from
-// the prefix's registry, and the built program's resources.
+// the prefix's registry, the built program's resources, and the program itself on a full disk.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
+#include <memory>
 
 #include "ComponentsDlg.h"
 #include "Messages.h"
@@ -20,8 +22,8 @@ using Step = std::function<void(CWindowProbe&, Strings& seen)>;
 // What a window shows a user, in a few words. The components page: its title, the boxes
 // ticked, whether "<< Назад" and "Далее >>" can be clicked, its icon. The paths page: whether
 // the first page still shows under it, which labels and fields are enabled, where the focus is
-// and whether its text is selected, then what each field offers. A box: its text, "(error)"
-// after an abort's.
+// and whether its text is selected, then what each field offers. A box: its title and text,
+// "(error)" after an abort's.
 Strings Describe(CWindowProbe& window)
 {
     HWND hWnd = window.Handle();
@@ -33,7 +35,7 @@ Strings Describe(CWindowProbe& window)
                 (hIcon && CWindowProbe::Send(hWnd, WM_QUERYDRAGICON) == static_cast<DWORD_PTR>(hIcon) ? " icon" : "")};
     }
     if (window.GetKind() != CWindowProbe::kPaths)
-        return {window.MessageText() + (window.MessageIcon() == MB_ICONERROR ? " (error)" : "")};
+        return {window.Caption() + ": " + window.MessageText() + (window.MessageIcon() == MB_ICONERROR ? " (error)" : "")};
     std::string state = ::IsWindowVisible(::GetWindow(hWnd, GW_OWNER)) ? "first page showing " : "";
     for (int nID : {IDC_VC_LABEL, IDC_VC_PATH, IDC_SYSTEM_LABEL, IDC_SYSTEM_PATH})
         state += window.IsEnabled(nID) ? "on " : "off ";
@@ -44,12 +46,13 @@ Strings Describe(CWindowProbe& window)
     return {state, window.Text(IDC_VC_PATH), window.Text(IDC_SYSTEM_PATH)};
 }
 
-// Runs the wizard on this thread, noting what each window shows and taking the steps in order
-// as the windows come; a window beyond the last step is cancelled. The end is noted too.
-Strings Walk(std::vector<Step> steps)
+// Runs the wizard on this thread, or watches the program, noting what each window shows and
+// taking the steps in order as the windows come; a window beyond the last step is cancelled.
+// The end of the wizard on this thread is noted too.
+Strings Walk(std::vector<Step> steps, DWORD dwProgramThread = 0)
 {
     Strings seen;
-    size_t nStep = 0;
+    std::atomic<size_t> nStep{0};
     CUiDriver driver([&](CWindowProbe& window) {
         Strings shown = Describe(window);
         seen.insert(seen.end(), shown.begin(), shown.end());
@@ -58,7 +61,11 @@ Strings Walk(std::vector<Step> steps)
         seen.push_back("unexpected");
         if (!window.Click(IDCANCEL))
             window.Click(IDOK);
-    });
+    }, dwProgramThread);
+    for (int nWait = 0; dwProgramThread && nStep < steps.size() && nWait < 6000; ++nWait)
+        ::Sleep(10);
+    if (dwProgramThread)
+        return driver.Stop(), seen;
     CComponentsDlg page;
     AfxGetApp()->m_pMainWnd = &page;
     seen.push_back("result " + std::to_string(page.DoModal()));
@@ -128,7 +135,7 @@ TEST_P(PageFlow, ShowsWhatTheChoicesAskForAndCancelsOnce)
     EXPECT_EQ(folder.List("pkg"), (Strings{"VC7\\", "VC7\\a.txt"}));
 }
 
-const std::string kStart = "Ombrix first next icon", kAborted = std::string(Messages::kAborted) + " (error)";
+const std::string kStart = "Ombrix first next icon", kAborted = "Ombrix: " + std::string(Messages::kAborted) + " (error)";
 INSTANTIATE_TEST_SUITE_P(Walks, PageFlow, ::testing::Values(
     WalkCase{"escape_on_the_first_page", {kToggleThenEscape, kOK}, {kStart, "011101", kAborted, "result 2"}},
     WalkCase{"close_box_on_the_first_page", {kCloseBox, kOK}, {kStart, kAborted, "result 2"}},
@@ -142,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(Walks, PageFlow, ::testing::Values(
     // choices, forgets the edits, and the page follows new choices.
     WalkCase{"blank_path_then_back", {Choose(true, true), kBlankSystemPath, kOK, kEditAndGoBack, Choose(false, true),
                                       Press(IDCANCEL), kOK},
-             {kStart, "on on on on focus 1002 selected", "VC", "SYSTEM", Messages::kNoPath,
+             {kStart, "on on on on focus 1002 selected", "VC", "SYSTEM", "Ombrix: " + std::string(Messages::kNoPath),
               "on on on on focus 1004 selected", "VC", " \t ", "Ombrix first second next icon",
               "off off on on focus 1004 selected", "VC", "SYSTEM", kAborted, "result 2"}}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -233,6 +240,48 @@ TEST(Resources, ManifestAsksForAdministrator)
     std::string manifest(static_cast<const char*>(::LockResource(::LoadResource(hProgram, hManifest))),
                          ::SizeofResource(hProgram, hManifest));
     EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos) << manifest;
+}
+
+// ---- the program itself ----
+
+// The program as its own process copies a file from another file system over an older one
+// under a file-size limit (a full disk), started by the system's prlimit with the limit's
+// signal ignored: each write past the limit fails, and the run survives to clean up. The
+// edited path is used, and the boxes carry the program's title.
+TEST(Program, FailsACopyWholeOnAFullDiskAndLeavesNoPartOfIt)
+{
+    CTestFolder folder, package(true);
+    package.Write("VC7\\big.dll", std::string(8 << 20, 'x'));
+    ::CopyFileW(BuiltProgramPath().c_str(), Widen(package.Path("Ombrix.exe")).c_str(), FALSE);
+    folder.Write("vc\\big.dll", "old");
+    CProgram shell(L"/bin/sh", L"", Widen("-c \"cd '" + UnixPath(package.Path()) + "' && trap '' XFSZ && exec "
+                                          "prlimit --fsize=1048576 wine Ombrix.exe\""));
+    // The program's first page tells its thread: a window of a process started from the package.
+    DWORD dwThreadId = 0;
+    for (int nWait = 0; !dwThreadId && nWait < 3000; ++nWait, ::Sleep(10))
+        for (HWND hWnd = nullptr; !dwThreadId && (hWnd = ::FindWindowExW(nullptr, hWnd, nullptr, L"Ombrix"));) {
+            DWORD dwProcess = 0, dwThread = ::GetWindowThreadProcessId(hWnd, &dwProcess), cchImage = MAX_PATH;
+            wchar_t image[MAX_PATH] = {};
+            std::shared_ptr<void> process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, dwProcess), ::CloseHandle);
+            if (::QueryFullProcessImageNameW(process.get(), 0, image, &cchImage) && Widen(package.Path("Ombrix.exe")) == image)
+                dwThreadId = dwThread;
+        }
+    ASSERT_NE(dwThreadId, 0u) << "the program did not start";
+    Step editVc = [&](CWindowProbe& paths, Strings&) {
+        paths.SetText(IDC_VC_PATH, folder.Path("vc").Str());
+        paths.Click(IDOK);
+    };
+    CString vc, system;
+    LoadDefaultPaths(vc, system);
+    // Its icon handles are its own, so they cannot be compared from here.
+    EXPECT_EQ(Walk({kOK, editVc, kOK, kOK, kOK}, dwThreadId),
+              (Strings{"Ombrix first next", "on on off off focus 1002 selected", vc.Str(), system.Str(),
+                       "Подтверждение замены: " + Messages::ReplaceQuestion(folder.Path("vc\\big.dll")).Str(),
+                       "Ombrix: " + Messages::CannotMove(package.Path("VC7\\big.dll"), folder.Path("vc\\big.dll")).Str(),
+                       "Ombrix: " + std::string(Messages::kProblems)}));
+    EXPECT_EQ(folder.List("vc"), Strings{"big.dll"});
+    EXPECT_EQ(folder.Read("vc\\big.dll"), "old");
+    EXPECT_EQ(package.Read("VC7\\big.dll"), std::string(8 << 20, 'x'));
 }
 
 }  // namespace
