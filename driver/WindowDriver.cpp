@@ -89,14 +89,10 @@ int CWindowProbe::FocusID() const
     return 0;
 }
 
-bool CWindowProbe::Click(int nID)
+bool CWindowProbe::Click(int nID, bool bWait)
 {
-    return IsAnswerable(::GetDlgItem(m_hWnd, nID)) && ::PostMessageW(::GetDlgItem(m_hWnd, nID), BM_CLICK, 0, 0);
-}
-
-bool CWindowProbe::ClickNow(int nID)
-{
-    return IsAnswerable(::GetDlgItem(m_hWnd, nID)) && Send(::GetDlgItem(m_hWnd, nID), BM_CLICK) == 0;
+    HWND hButton = ::GetDlgItem(m_hWnd, nID);
+    return IsAnswerable(hButton) && (bWait ? Send(hButton, BM_CLICK) == 0 : ::PostMessageW(hButton, BM_CLICK, 0, 0));
 }
 
 void CWindowProbe::SetText(int nID, const std::string& text)
@@ -153,7 +149,6 @@ CProgram::CProgram(const std::wstring& program, const std::wstring& currentDirec
 
 CProgram::~CProgram()
 {
-    // A program still running is ended at once, as the task manager would.
     if (IsStarted() && Wait(0) == -1) {
         ::TerminateProcess(m_process.hProcess, 1);
         ::WaitForSingleObject(m_process.hProcess, INFINITE);

@@ -28,10 +28,9 @@ public:
     // The control with the keyboard focus, once the window has it back.
     int FocusID() const;
 
-    // A click; false (and nothing happens) when the button is disabled or hidden. ClickNow
-    // waits until the click is handled: only for a click that opens no window.
-    bool Click(int nID);
-    bool ClickNow(int nID);
+    // A click; false (and nothing happens) when the button is disabled or hidden. With bWait
+    // it returns once the click is handled: only for a click that opens no window.
+    bool Click(int nID, bool bWait = false);
     void SetText(int nID, const std::string& text);
     // A key press to the control that has the focus.
     void PressKey(UINT nVirtualKey);
@@ -70,7 +69,8 @@ private:
     std::thread m_thread;
 };
 
-// A program started as a process of its own, in the given current directory (empty: ours).
+// A program started as a process of its own, in the given current directory (empty: ours),
+// and ended at once, as the task manager would, if it still runs when this goes.
 class CProgram
 {
 public:

@@ -36,7 +36,7 @@ struct Story
 {
     const char* name;
     Strings package;        // below the package ("VC7\\a.txt"); each file holds its own name
-    Strings waiting;        // below the test folder, each holding "old"
+    Strings waiting;        // below the test folder, each holding "old"; "*vc\\a": read-only
     std::function<void(World&)> setUp;
     int components;         // 1 VC7, 2 System, 3 both
     std::vector<int> answers;   // to the questions, in order; "Отмена" once they run out
@@ -80,8 +80,11 @@ size_t Install(World& w, const Story& story, bool bExact)
 {
     for (const std::string& file : story.package)
         WriteFileAt(w.package + "\\" + CString(file), file);
-    for (const std::string& file : story.waiting)
-        w.folder.Write(file, "old");
+    for (const std::string& file : story.waiting) {
+        w.folder.Write(file.substr(file[0] == '*'), "old");
+        if (file[0] == '*')
+            ::SetFileAttributesW(Widen(w.folder.Path(file.substr(1))).c_str(), FILE_ATTRIBUTE_READONLY);
+    }
     if (story.setUp)
         story.setUp(w);
     ::CreateDirectoryW(Widen(w.package).c_str(), nullptr);
@@ -220,9 +223,8 @@ INSTANTIATE_TEST_SUITE_P(Stories, Installation, ::testing::Values(
     Story{"a_busy_target_stays_and_is_reported", kTree, {"vc\\a.txt"}, HoldOpen("vc\\a.txt"), 1, {IDOK},
           {"VC7\\a.txt"}, {"VC7\\a.txt"}},
     Story{"missing_package_folder_is_a_problem", {"System\\b.dll"}, {}, nullptr, 3, {}, {}, {"!VC7"}},
-    Story{"a_read_only_target_is_never_replaced", kTree, {"vc\\a.txt"},
-          [](World& w) { ::SetFileAttributesW(Widen(w.folder.Path("vc\\a.txt")).c_str(), FILE_ATTRIBUTE_READONLY); },
-          1, {IDOK}, {"VC7\\a.txt"}, {"VC7\\a.txt"}},
+    Story{"a_read_only_target_is_never_replaced", kTree, {"*vc\\a.txt"}, nullptr, 1, {IDOK}, {"VC7\\a.txt"},
+          {"VC7\\a.txt"}},
     Story{"a_folder_where_the_file_goes_is_reported", {"VC7\\clash"}, {"vc\\clash\\inside.txt"}, nullptr, 1, {IDOK},
           {"VC7\\clash"}, {"VC7\\clash"}},
     Story{"destination_whose_parent_is_missing", kTree, {}, [](World& w) { w.vc = w.folder.Path("missing\\vc"); },
@@ -283,28 +285,22 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
         Story story{"random", {}, {}, nullptr, static_cast<int>(1 + rng() % 3), {}, {}, {}};
         // Now and then one folder for both components, so the second meets the first's files.
         bool bOneFolder = chance(20);
+        if (bOneFolder)
+            story.setUp = [](World& w) { w.sys = w.vc; };
         std::set<std::string> files;
         for (int nFile = rng() % 12; nFile > 0; --nFile) {
-            std::string rel = chance(50) ? "VC7" : "System";
-            for (int nDepth = rng() % 3; nDepth > 0; --nDepth)
-                rel += "\\" + std::string(names[rng() % 7]) + " папка";
-            files.insert(rel + "\\" + names[rng() % 7]);
+            std::string file = chance(50) ? "VC7" : "System";
+            for (int nDepth = rng() % 3; nDepth >= 0; --nDepth)
+                file += "\\" + std::string(names[rng() % 7]) + (nDepth ? " папка" : "");
+            files.insert(file);
         }
-        Strings readOnly;
         for (const std::string& file : files) {
             story.package.push_back(file);
-            std::string target = (file[0] == 'V' || bOneFolder ? "vc" : "sys") + file.substr(file.find('\\'));
             if (chance(25))
-                story.waiting.push_back(target);
-            if (chance(20))
-                readOnly.push_back(target);
+                story.waiting.push_back((chance(20) ? "*" : "") + std::string(file[0] == 'V' || bOneFolder ? "vc" : "sys") +
+                                        file.substr(file.find('\\')));
             story.answers.push_back(std::vector<int>{IDOK, IDC_YES_ALL, IDC_NO, IDC_NO, IDOK, IDCANCEL}[rng() % 6]);
         }
-        story.setUp = [&](World& w) {
-            w.sys = bOneFolder ? w.vc : w.sys;
-            for (const std::string& target : readOnly)
-                ::SetFileAttributesW(Widen(w.folder.Path(target)).c_str(), FILE_ATTRIBUTE_READONLY);
-        };
         World w;
         w.folder.Write("vc\\bystander.txt", "не трогать");
         nWindows += static_cast<unsigned>(Install(w, story, false));

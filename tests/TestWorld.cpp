@@ -14,13 +14,12 @@
 namespace {
 // Runs a program of the Unix system (Wine starts those too) and waits until the path it makes
 // or removes is there or gone; Wine cannot wait for such a program itself.
-bool RunUnix(const wchar_t* pszProgram, const std::string& arguments, const CString& path, bool bMakes)
+void RunUnix(const wchar_t* pszProgram, const std::string& arguments, const CString& path, bool bMakes)
 {
     CProgram program(pszProgram, L"", Widen(arguments));
-    for (int nTry = 0; nTry < 1000; ++nTry, ::Sleep(5))
-        if ((::GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES) == bMakes)
-            return true;
-    return false;
+    for (int nTry = 0; nTry < 1000 && (::GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES) != bMakes;
+         ++nTry)
+        ::Sleep(5);
 }
 }  // namespace
 
@@ -70,9 +69,9 @@ std::vector<std::string> ListTree(const CString& path)
 
 void WriteFileAt(const CString& path, const std::string& content)
 {
-    for (size_t nSlash = path.Str().find('\\', 3); nSlash != std::string::npos; nSlash = path.Str().find('\\', nSlash + 1))
-        ::CreateDirectoryW(AfxFilePath(path.Left(static_cast<int>(nSlash))).c_str(), nullptr);
-    std::ofstream(std::filesystem::path(AfxFilePath(path)), std::ios::binary) << content;
+    std::filesystem::path file(AfxFilePath(path));
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << content;
 }
 
 std::optional<std::string> ReadFileAt(const CString& path)
@@ -98,22 +97,16 @@ std::wstring BuiltProgramPath()
 void MakeUnixLink(const CString& target, const CString& link)
 {
     // Wine's CreateSymbolicLinkW makes nothing, so the system's own ln makes the link.
-    size_t nSlash = link.Str().rfind('\\');
-    RunUnix(L"/bin/ln", "-s \"" + UnixPath(target) + "\" \"" + UnixPath(link.Left(static_cast<int>(nSlash))) + "/" +
-                            link.Str().substr(nSlash + 1) + "\"", link, true);
+    RunUnix(L"/bin/ln", "-s \"" + UnixPath(target) + "\" \"" + UnixPath(link) + "\"", link, true);
 }
 
 void SetVcRecord(std::optional<DWORD> type, const std::string& bytes)
 {
+    // REG_NONE: the key holds another value only.
     ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kVcSetupKey);
-    HKEY hKey;
-    if (!type || ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kVcSetupKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &hKey,
-                                   nullptr) != ERROR_SUCCESS)
-        return;
-    if (*type != REG_NONE)
-        ::RegSetValueExW(hKey, kVcSetupValue, 0, *type, reinterpret_cast<const BYTE*>(bytes.data()),
-                         static_cast<DWORD>(bytes.size()));
-    ::RegCloseKey(hKey);
+    if (type)
+        ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, kVcSetupKey, *type == REG_NONE ? L"Other" : kVcSetupValue, *type,
+                          bytes.data(), static_cast<DWORD>(bytes.size()));
 }
 
 CCurrentDirectory::CCurrentDirectory(const CString& path)
