@@ -77,6 +77,15 @@ Step Press(int nID)
     return [nID](CWindowProbe& window, Strings&) { window.Click(nID); };
 }
 
+// Types a field's text, then clicks a button.
+Step Type(int nField, const std::string& text, int nThen)
+{
+    return [=](CWindowProbe& window, Strings&) {
+        window.SetText(nField, text);
+        window.Click(nThen);
+    };
+}
+
 // Ticks the components page's boxes as asked, then "Далее >>".
 Step Choose(bool bFirst, bool bSecond)
 {
@@ -101,21 +110,9 @@ const Step kToggleThenEscape = [](CWindowProbe& page, Strings& seen) {
         seen.back() += page.Click(nID, true) ? page.IsEnabled(IDOK) ? "1" : "0" : "?";
     page.PressKey(VK_ESCAPE);
 };
-const Step kBlankSystemPath = [](CWindowProbe& w, Strings&) {
-    w.SetText(IDC_SYSTEM_PATH, " \t ");
-    w.Click(IDOK);
-};
-const Step kEditAndGoBack = [](CWindowProbe& w, Strings&) {
-    w.SetText(IDC_VC_PATH, "X:\\edited");
-    w.Click(IDC_BACK);
-};
 
-struct WalkCase
-{
-    const char* name;
-    std::vector<Step> steps;
-    Strings seen;                  // with the defaults of the paths page as "VC" and "SYSTEM"
-};
+// What the walk sees has the paths page's defaults as "VC" and "SYSTEM".
+struct WalkCase { const char* name; std::vector<Step> steps; Strings seen; };
 
 class PageFlow : public ::testing::TestWithParam<WalkCase> {};
 
@@ -146,8 +143,8 @@ INSTANTIATE_TEST_SUITE_P(Walks, PageFlow, ::testing::Values(
              {kStart, "on on on on focus 1002 selected", "VC", "SYSTEM", kAborted, "result 2"}},
     // A blank field of a chosen component is refused with the focus in it; Back keeps the
     // choices, forgets the edits, and the page follows new choices.
-    WalkCase{"blank_path_then_back", {Choose(true, true), kBlankSystemPath, kOK, kEditAndGoBack, Choose(false, true),
-                                      Press(IDCANCEL), kOK},
+    WalkCase{"blank_path_then_back", {Choose(true, true), Type(IDC_SYSTEM_PATH, " \t ", IDOK), kOK,
+                                      Type(IDC_VC_PATH, "X:\\edited", IDC_BACK), Choose(false, true), Press(IDCANCEL), kOK},
              {kStart, "on on on on focus 1002 selected", "VC", "SYSTEM", "Ombrix: " + std::string(Messages::kNoPath),
               "on on on on focus 1004 selected", "VC", " \t ", "Ombrix first second next icon",
               "off off on on focus 1004 selected", "VC", "SYSTEM", kAborted, "result 2"}}),
@@ -155,14 +152,9 @@ INSTANTIATE_TEST_SUITE_P(Walks, PageFlow, ::testing::Values(
 
 // ---- the default paths ----
 
-struct RecordCase
-{
-    const char* name;
-    std::optional<DWORD> type;     // none: no key at all
-    std::wstring value;
-    int nDropBytes;                // cut off the value's end, terminating zero first
-    std::string offered;           // "*": the default below the system drive
-};
+// A record of a type (none: no key at all) and value, the value's last bytes cut off (its
+// terminating zero first), and what the paths page offers ("*": the default).
+struct RecordCase { const char* name; std::optional<DWORD> type; std::wstring value; int nDropBytes; std::string offered; };
 
 class DefaultVcPath : public ::testing::TestWithParam<RecordCase>
 {
@@ -254,14 +246,10 @@ TEST(Program, FailsACopyWholeOnAFullDiskAndLeavesNoPartOfIt)
         for (HWND hWnd = nullptr; !dwThreadId && (hWnd = ::FindWindowExW(nullptr, hWnd, nullptr, L"Ombrix"));)
             dwThreadId = ::GetDlgItem(hWnd, IDC_APPWIZARD_FILES) ? ::GetWindowThreadProcessId(hWnd, nullptr) : 0;
     ASSERT_NE(dwThreadId, 0u) << "the program did not start";
-    Step editVc = [&](CWindowProbe& paths, Strings&) {
-        paths.SetText(IDC_VC_PATH, folder.Path("vc").Str());
-        paths.Click(IDOK);
-    };
     CString vc, system;
     LoadDefaultPaths(vc, system);
     // Its icon handles are its own, so they cannot be compared from here.
-    EXPECT_EQ(Walk({kOK, editVc, kOK, kOK, kOK}, dwThreadId),
+    EXPECT_EQ(Walk({kOK, Type(IDC_VC_PATH, folder.Path("vc").Str(), IDOK), kOK, kOK, kOK}, dwThreadId),
               (Strings{"Ombrix first next", "on on off off focus 1002 selected", vc.Str(), system.Str(),
                        "Подтверждение замены: " + Messages::ReplaceQuestion(folder.Path("vc\\big.dll")).Str(),
                        "Ombrix: " + Messages::CannotMove(package.Path("VC7\\big.dll"), folder.Path("vc\\big.dll")).Str(),
