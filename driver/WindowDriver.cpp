@@ -80,15 +80,6 @@ UINT CWindowProbe::MessageIcon() const
     return 0;
 }
 
-int CWindowProbe::FocusID() const
-{
-    // A window that has just become active again gets its focus back a moment later.
-    for (int nTry = 0; nTry < 500; ++nTry, std::this_thread::sleep_for(std::chrono::milliseconds(2)))
-        if (HWND hFocus = ThreadInfo(m_dwThreadId).hwndFocus; hFocus && ::IsChild(m_hWnd, hFocus))
-            return ::GetDlgCtrlID(hFocus);
-    return 0;
-}
-
 bool CWindowProbe::Click(int nID, bool bWait)
 {
     HWND hButton = ::GetDlgItem(m_hWnd, nID);

@@ -25,8 +25,6 @@ public:
     UINT MessageIcon() const;
     bool IsEnabled(int nID) const { return ::IsWindowEnabled(::GetDlgItem(m_hWnd, nID)) != FALSE; }
     bool IsChecked(int nID) const { return Send(::GetDlgItem(m_hWnd, nID), BM_GETCHECK) == BST_CHECKED; }
-    // The control with the keyboard focus, once the window has it back.
-    int FocusID() const;
 
     // A click; false (and nothing happens) when the button is disabled or hidden. With bWait
     // it returns once the click is handled: only for a click that opens no window.

@@ -1,6 +1,5 @@
-// Installations on real folders, links and drives: a table of stories a user would tell and
-// randomized ones, all checked for what must hold after any installation; and the long-path
-// rule.
+// Installations on real folders, links and drives, told as stories or made at random, all
+// checked for what must hold after any installation; and the long-path rule.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,7 +28,8 @@ struct World
 {
     CTestFolder folder;
     CString package = folder.Path("pkg"), vc = folder.Path("vc"), sys = folder.Path("sys");
-    std::vector<std::shared_ptr<void>> held;   // open files and mapped drives, for the run
+    std::vector<std::shared_ptr<void>> held;   // open files and other folders, for the run
+    CString InPackage(const std::string& entry) const { return package + "\\" + CString(entry); }
 };
 
 struct Story
@@ -60,7 +60,13 @@ FileKey Key(const CString& path)
 }
 
 // A file's content, whether it is read-only, and which file it is.
-using FileState = std::tuple<std::optional<std::string>, bool, FileKey>;
+struct FileState
+{
+    std::optional<std::string> content;
+    bool bReadOnly;
+    FileKey key;
+    bool operator==(const FileState& o) const { return std::tie(content, bReadOnly, key) == std::tie(o.content, o.bReadOnly, o.key); }
+};
 
 // Every file and folder below the test folder, by its path there.
 std::map<std::string, FileState> Snapshot(const CTestFolder& folder)
@@ -79,7 +85,7 @@ std::map<std::string, FileState> Snapshot(const CTestFolder& folder)
 size_t Install(World& w, const Story& story, bool bExact)
 {
     for (const std::string& file : story.package)
-        WriteFileAt(w.package + "\\" + CString(file), file);
+        WriteFileAt(w.InPackage(file), file);
     for (const std::string& file : story.waiting) {
         w.folder.Write(file.substr(file[0] == '*'), "old");
         if (file[0] == '*')
@@ -92,9 +98,7 @@ size_t Install(World& w, const Story& story, bool bExact)
         return 0;
 
     auto before = Snapshot(w.folder);
-    std::set<FileKey> existing, confirmed;
-    for (const auto& [path, state] : before)
-        existing.insert(std::get<FileKey>(state));
+    std::set<FileKey> confirmed;
     std::optional<decltype(before)> atCancel;
     bool bYesToAll = false;
     size_t nAsked = 0;
@@ -102,22 +106,22 @@ size_t Install(World& w, const Story& story, bool bExact)
     CComponentsDlg page;
     page.m_bAppWizardFiles = story.components & 1;
     page.m_bMfcFiles = story.components >> 1;
-    CCurrentDirectory current(w.package);
+    auto inPackage = EnterFolder(w.package);
     CUiDriver driver([&](CWindowProbe& window) {
         if (window.GetKind() != CWindowProbe::kReplace) {
             boxes.push_back(window.Caption() + "|" + std::to_string(window.MessageIcon()) + "|" + window.MessageText());
             window.Click(IDOK);
             return;
         }
-        // The question names its file as the user reads it.
+        // The question names, as the user reads it, a file that was there.
         std::string text = window.MessageText();
-        CString target = text.substr(text.find('"') + 1, text.rfind('"') - text.find('"') - 1);
-        EXPECT_TRUE(existing.count(Key(target))) << "asked about a file that was not there: " << target;
-        EXPECT_FALSE(bYesToAll || atCancel) << "asked after \"Да - для всех\" or \"Отмена\": " << target;
+        FileKey target = Key(text.substr(text.find('"') + 1, text.rfind('"') - text.find('"') - 1));
+        EXPECT_TRUE(std::any_of(before.begin(), before.end(), [&](auto& was) { return was.second.key == target; })) << text;
+        EXPECT_FALSE(bYesToAll || atCancel) << "asked after \"Да - для всех\" or \"Отмена\": " << text;
         int answer = nAsked < story.answers.size() ? story.answers[nAsked] : IDCANCEL;
         ++nAsked;
         if (answer == IDOK || answer == kEnter || answer == IDC_YES_ALL)
-            confirmed.insert(Key(target));
+            confirmed.insert(target);
         bYesToAll = bYesToAll || answer == IDC_YES_ALL;
         if (answer == IDCANCEL || answer == kEscape)
             atCancel = Snapshot(w.folder);
@@ -129,31 +133,25 @@ size_t Install(World& w, const Story& story, bool bExact)
     // A notice with the application's title for each entry that could not be moved, and the
     // summary last: aborted after "Отмена", problems after a notice, success otherwise.
     std::multiset<std::string> notices(boxes.begin(), boxes.end() - !boxes.empty()), expected;
-    bool bProblems = !notices.empty();
-    EXPECT_EQ(boxes.empty() ? "" : boxes.back(),
-              std::string(Messages::kCaption) + "|" +
-                  (atCancel ? std::to_string(MB_ICONERROR) + "|" + Messages::kAborted
-                   : bProblems ? std::to_string(MB_ICONEXCLAMATION) + "|" + Messages::kProblems
-                               : std::to_string(MB_ICONINFORMATION) + "|" + Messages::kSuccess));
+    UINT summaryIcon = atCancel ? MB_ICONERROR : notices.empty() ? MB_ICONINFORMATION : MB_ICONEXCLAMATION;
+    EXPECT_EQ(boxes.empty() ? "" : boxes.back(), std::string(Messages::kCaption) + "|" + std::to_string(summaryIcon) + "|" +
+              (atCancel ? Messages::kAborted : notices.empty() ? Messages::kSuccess : Messages::kProblems));
     std::string noticeHead = AfxGetApp()->m_strAppName.Str() + "|" + std::to_string(MB_ICONEXCLAMATION) + "|";
     for (const std::string& notice : notices)
         EXPECT_EQ(notice.rfind(noticeHead, 0), 0u) << notice;
     for (const std::string& entry : story.notices)
-        expected.insert(noticeHead + (entry[0] == '!' ? Messages::NoPackageFolder(w.package + "\\" + CString(entry.substr(1)))
-                                                      : Messages::CannotMove(w.package + "\\" + CString(entry), Target(w, entry))).Str());
+        expected.insert(noticeHead + (entry[0] == '!' ? Messages::NoPackageFolder(w.InPackage(entry.substr(1)))
+                                                      : Messages::CannotMove(w.InPackage(entry), Target(w, entry))).Str());
     if (bExact) {
         EXPECT_EQ(notices, expected);
         EXPECT_EQ(nAsked, story.answers.size()) << "questions asked";
     }
 
     // Each package file whole in exactly one place: the package, or where it goes.
-    std::set<FileKey> placed;
     for (const std::string& file : story.package) {
-        bool bStayed = ReadFileAt(w.package + "\\" + CString(file)) == file, bInstalled = ReadFileAt(Target(w, file)) == file;
+        bool bStayed = ReadFileAt(w.InPackage(file)) == file, bInstalled = ReadFileAt(Target(w, file)) == file;
         EXPECT_NE(bStayed, bInstalled) << file << " in both places or in neither";
         EXPECT_TRUE(!bExact || bStayed == (std::count(story.stays.begin(), story.stays.end(), file) > 0)) << file;
-        if (bInstalled)
-            placed.insert(Key(Target(w, file)));
     }
     // Nothing else changes: nothing after "Отмена", no file lost, a file that was there
     // replaced only after a "Да" and never when read-only, and each new file an installed one.
@@ -165,13 +163,13 @@ size_t Install(World& w, const Story& story, bool bExact)
         auto was = before.find(path);
         if (path.back() == '\\' || (was != before.end() && was->second == state))
             continue;
-        EXPECT_TRUE(placed.count(std::get<FileKey>(state))) << path << " changed, yet no package file was installed there";
-        EXPECT_TRUE(was == before.end() || confirmed.count(std::get<FileKey>(was->second)) || bYesToAll) << path << " replaced without \"Да\"";
-        EXPECT_TRUE(was == before.end() || !std::get<bool>(was->second)) << path << " replaced though read-only";
+        EXPECT_TRUE(state.content && Key(Target(w, *state.content)) == state.key) << path << " changed, not installed there";
+        EXPECT_TRUE(was == before.end() || confirmed.count(was->second.key) || bYesToAll) << path << " replaced without \"Да\"";
+        EXPECT_TRUE(was == before.end() || !was->second.bReadOnly) << path << " replaced though read-only";
     }
     // No package folder is left empty.
     for (const std::string& entry : ListTree(w.package))
-        EXPECT_TRUE(entry.back() != '\\' || !ListTree(w.package + "\\" + CString(entry)).empty()) << entry << " left empty";
+        EXPECT_TRUE(entry.back() != '\\' || !ListTree(w.InPackage(entry)).empty()) << entry << " left empty";
     return nAsked + boxes.size();
 }
 
@@ -200,7 +198,7 @@ void PackageOnAnotherFileSystem(World& w)
     auto other = std::make_shared<CTestFolder>(true);
     for (const std::string& entry : ListTree(w.package))
         if (entry.back() != '\\')
-            other->Write(entry, *ReadFileAt(w.package + "\\" + CString(entry)));
+            other->Write(entry, *ReadFileAt(w.InPackage(entry)));
     RemoveTree(w.package);
     w.package = other->Path();
     w.held.push_back(other);
@@ -264,18 +262,15 @@ INSTANTIATE_TEST_SUITE_P(Stories, Installation, ::testing::Values(
           [](World& w) { PackageOnAnotherFileSystem(w); w.vc = w.folder.Path("missing\\vc"); }, 1, {}, kTree, kTree}),
     [](const auto& info) { return std::string(info.param.name); });
 
-
 // ---- randomized installations, checked for what must always hold ----
-
-unsigned FromEnvironment(const char* pszName, unsigned nDefault)
-{
-    return std::getenv(pszName) ? static_cast<unsigned>(std::strtoul(std::getenv(pszName), nullptr, 10)) : nDefault;
-}
 
 TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
 {
-    unsigned seed = FromEnvironment("OMBRIX_SEED", std::random_device()());
-    unsigned nCases = FromEnvironment("OMBRIX_CASES", 120), nFiles = 0, nWindows = 0;
+    auto setting = [](const char* pszName, unsigned nDefault) {
+        return std::getenv(pszName) ? static_cast<unsigned>(std::strtoul(std::getenv(pszName), nullptr, 10)) : nDefault;
+    };
+    unsigned seed = setting("OMBRIX_SEED", std::random_device()()), nCases = setting("OMBRIX_CASES", 120);
+    unsigned nFiles = 0, nWindows = 0;
     std::mt19937 rng(seed);
     auto chance = [&](unsigned nPercent) { return rng() % 100 < nPercent; };
     const char* const names[] = {"readme.txt", "с пробелом.dat", "a.b", "Файл", "Ελληνικά", "文件.dll", "R&D"};
@@ -317,8 +312,8 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
 // row: the path, its absolute form, what Windows' file functions get.
 TEST(LongPath, GetsThePrefixOnlyBeyondTheClassicLimit)
 {
-    const std::wstring x244 = L"C:\\" + std::wstring(244, L'x'), x245 = x244 + L"x", kLong = L"C:\\" + std::wstring(250, L'L');
-    const std::wstring unc = L"\\\\server\\share\\" + std::wstring(250, L'u');
+    const std::wstring x244 = L"C:\\" + std::wstring(244, L'x'), x245 = x244 + L"x";
+    const std::wstring kLong = L"C:\\" + std::wstring(250, L'L'), unc = L"\\\\server\\share\\" + std::wstring(250, L'u');
     for (const auto& [path, full, expected] : std::vector<std::array<std::wstring, 3>>{
              {L"a\\b", L"C:\\w\\a\\b", L"a\\b"}, {x244, x244, x244}, {x245, x245, L"\\\\?\\" + x245},
              {L"sub\\..\\\\long", kLong, L"\\\\?\\" + kLong}, {unc, unc, L"\\\\?\\UNC" + unc.substr(1)},

@@ -109,11 +109,12 @@ void SetVcRecord(std::optional<DWORD> type, const std::string& bytes)
                           bytes.data(), static_cast<DWORD>(bytes.size()));
 }
 
-CCurrentDirectory::CCurrentDirectory(const CString& path)
+std::shared_ptr<void> EnterFolder(const CString& path)
 {
-    m_saved.resize(::GetCurrentDirectoryW(0, nullptr));
-    m_saved.resize(::GetCurrentDirectoryW(static_cast<DWORD>(m_saved.size()), &m_saved[0]));
+    std::wstring saved(::GetCurrentDirectoryW(0, nullptr), L'\0');
+    saved.resize(::GetCurrentDirectoryW(static_cast<DWORD>(saved.size()), &saved[0]));
     EXPECT_TRUE(::SetCurrentDirectoryW(Widen(path).c_str())) << path;
+    return std::shared_ptr<void>(nullptr, [saved](void*) { ::SetCurrentDirectoryW(saved.c_str()); });
 }
 
 // Each test program is an application of its own, so the framework finds an application

@@ -1,4 +1,5 @@
 #pragma once
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,13 +42,6 @@ private:
     CString m_strRoot;
 };
 
-// Makes a folder the current directory, which the installation takes as the package.
-class CCurrentDirectory
-{
-public:
-    explicit CCurrentDirectory(const CString& path);
-    ~CCurrentDirectory() { ::SetCurrentDirectoryW(m_saved.c_str()); }
-
-private:
-    std::wstring m_saved;
-};
+// Makes a folder the current directory, which the installation takes as the package, until
+// what it returns goes.
+std::shared_ptr<void> EnterFolder(const CString& path);
