@@ -117,6 +117,6 @@ std::shared_ptr<void> EnterFolder(const CString& path)
     return std::shared_ptr<void>(nullptr, [saved](void*) { ::SetCurrentDirectoryW(saved.c_str()); });
 }
 
-// Each test program is an application of its own, so the framework finds an application
+// The test program is an application of its own, so the framework finds an application
 // object (its title, its icons) as the real program does.
 CWinApp theTestApp;
