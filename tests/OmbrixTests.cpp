@@ -2,25 +2,22 @@
 // told as stories or made at random, all checked for what must hold after any installation;
 // the wizard's page flow; the default paths; the built program's resources; the program
 // itself on a full disk; and the long-path rule.
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <map>
-#include <memory>
-#include <random>
 #include <set>
 #include <tuple>
 
 #include "ComponentsDlg.h"
-#include "Messages.h"
 #include "PathsDlg.h"
 #include "TestWorld.h"
-#include "WindowDriver.h"
 #include "resource.h"
+
+// The test program is an application of its own, so the framework finds an application
+// object (its title, its icons) as the real program does.
+CWinApp theTestApp;
 
 namespace {
 

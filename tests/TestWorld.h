@@ -1,26 +1,119 @@
+// The world the tests build: folders, files, links, drives and registry values in the test
+// prefix, made and removed through Wine and, where Wine cannot, through the Unix system.
 #pragma once
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "Afx.h"
+#include "Messages.h"
+#include "WindowDriver.h"
+
+// The Unix path of a Windows path, through Wine's own mapping.
+inline std::string UnixPath(const CString& path)
+{
+    using UnixName = char*(CDECL*)(LPCWSTR);
+    auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    char* pszUnix = unixName ? unixName(Widen(path).c_str()) : nullptr;
+    std::string unix = pszUnix ? pszUnix : "";
+    ::HeapFree(::GetProcessHeap(), 0, pszUnix);
+    return unix;
+}
+
+// Runs a program of the Unix system (Wine starts those too) and waits until the path it makes
+// or removes is there or gone; Wine cannot wait for such a program itself.
+inline void RunUnix(const wchar_t* pszProgram, const std::string& arguments, const CString& path, bool bMakes)
+{
+    CProgram program(pszProgram, L"", Widen(arguments));
+    for (int nTry = 0; nTry < 1000 && (::GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES) != bMakes;
+         ++nTry)
+        ::Sleep(5);
+}
+
+// A Unix symbolic link to a folder, which Wine shows as a reparse point with tag 0. Wine's
+// CreateSymbolicLinkW makes nothing, so the system's own ln makes the link.
+inline void MakeUnixLink(const CString& target, const CString& link)
+{
+    RunUnix(L"/bin/ln", "-s \"" + UnixPath(target) + "\" \"" + UnixPath(link) + "\"", link, true);
+}
+
+// Removes a tree, read-only files and links included. The system's rm takes a link as it is,
+// even one whose target is gone, which Wine cannot.
+inline void RemoveTree(const CString& path)
+{
+    if (::GetFileAttributesW(AfxFilePath(path).c_str()) != INVALID_FILE_ATTRIBUTES)
+        RunUnix(L"/bin/rm", "-rf \"" + UnixPath(path) + "\"", path, false);
+}
 
 // Every entry below a folder, sorted; folders end in a backslash, links are not followed.
-std::vector<std::string> ListTree(const CString& path);
+inline std::vector<std::string> ListTree(const CString& path)
+{
+    std::vector<std::string> entries;
+    CFileFind finder;
+    for (bool bMore = finder.FindFile(path + "\\*"); bMore;) {
+        bMore = finder.FindNextFile();
+        std::string name = finder.GetFileName().Str();
+        if (finder.IsDots())
+            continue;
+        bool bFolder = finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY) && !finder.IsLink();
+        entries.push_back(bFolder ? name + "\\" : name);
+        for (const std::string& inner : bFolder ? ListTree(finder.GetFilePath()) : std::vector<std::string>())
+            entries.push_back(name + "\\" + inner);
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
 // Writes a file, creating the folders above it.
-void WriteFileAt(const CString& path, const std::string& content);
-std::optional<std::string> ReadFileAt(const CString& path);
-// Removes a tree, read-only files and links included.
-void RemoveTree(const CString& path);
-// The Unix path of a Windows path, through Wine's own mapping.
-std::string UnixPath(const CString& path);
-// The built Ombrix.exe, in the folder above the test programs.
-std::wstring BuiltProgramPath();
-// A Unix symbolic link to a folder, which Wine shows as a reparse point with tag 0.
-void MakeUnixLink(const CString& target, const CString& link);
-// The prefix's Visual C++ record: a value of that type and raw bytes, or no key at all.
-void SetVcRecord(std::optional<DWORD> type, const std::string& bytes = "");
+inline void WriteFileAt(const CString& path, const std::string& content)
+{
+    std::filesystem::path file(AfxFilePath(path));
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << content;
+}
+
+inline std::optional<std::string> ReadFileAt(const CString& path)
+{
+    std::ifstream in(std::filesystem::path(AfxFilePath(path)), std::ios::binary);
+    return in ? std::optional(std::string(std::istreambuf_iterator<char>(in), {})) : std::nullopt;
+}
+
+// The built Ombrix.exe, in the folder above the test program.
+inline std::wstring BuiltProgramPath()
+{
+    wchar_t path[MAX_PATH];
+    std::wstring program(path, ::GetModuleFileNameW(nullptr, path, MAX_PATH));
+    return program.substr(0, program.rfind(L'\\', program.rfind(L'\\') - 1)) + L"\\Ombrix.exe";
+}
+
+// The prefix's Visual C++ record: a value of that type and raw bytes, or no key at all;
+// REG_NONE: the key holds another value only.
+inline void SetVcRecord(std::optional<DWORD> type, const std::string& bytes = "")
+{
+    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kVcSetupKey);
+    if (type)
+        ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, kVcSetupKey, *type == REG_NONE ? L"Other" : kVcSetupValue, *type,
+                          bytes.data(), static_cast<DWORD>(bytes.size()));
+}
+
+// Makes a folder the current directory, which the installation takes as the package, until
+// what it returns goes.
+inline std::shared_ptr<void> EnterFolder(const CString& path)
+{
+    std::wstring saved(::GetCurrentDirectoryW(0, nullptr), L'\0');
+    saved.resize(::GetCurrentDirectoryW(static_cast<DWORD>(saved.size()), &saved[0]));
+    EXPECT_TRUE(::SetCurrentDirectoryW(Widen(path).c_str())) << path;
+    return std::shared_ptr<void>(nullptr, [saved](void*) { ::SetCurrentDirectoryW(saved.c_str()); });
+}
 
 // A fresh folder in the prefix's temporary directory, or on another file system (/dev/shm),
 // for one test, named after it (what an interrupted run left there goes first) and removed
@@ -28,7 +121,20 @@ void SetVcRecord(std::optional<DWORD> type, const std::string& bytes = "");
 class CTestFolder
 {
 public:
-    explicit CTestFolder(bool bOnAnotherFileSystem = false);
+    explicit CTestFolder(bool bOnAnotherFileSystem = false)
+    {
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = std::string(test->test_suite_name()) + "." + test->name();
+        std::replace(name.begin(), name.end(), '/', '_');
+        wchar_t temp[MAX_PATH];
+        ::GetTempPathW(MAX_PATH, temp);
+        // /dev/shm is shared by every prefix, so a folder there is named apart from other runs' too.
+        m_strRoot = bOnAnotherFileSystem
+                        ? "Z:\\dev\\shm\\ombrix-" + CString(name + "-" + std::to_string(std::random_device()()))
+                        : Narrow(temp) + "ombrix-" + CString(name);
+        RemoveTree(m_strRoot);
+        ::CreateDirectoryW(AfxFilePath(m_strRoot).c_str(), nullptr);
+    }
     ~CTestFolder() { RemoveTree(m_strRoot); }
     CString Path(const std::string& relative = "") const
     {
@@ -41,7 +147,3 @@ public:
 private:
     CString m_strRoot;
 };
-
-// Makes a folder the current directory, which the installation takes as the package, until
-// what it returns goes.
-std::shared_ptr<void> EnterFolder(const CString& path);
