@@ -48,11 +48,10 @@ std::string CWindowProbe::Text(HWND hWnd)
 
 CWindowProbe::Kind CWindowProbe::GetKind() const
 {
-    if (::GetDlgItem(m_hWnd, IDC_APPWIZARD_FILES))
-        return kComponents;
-    if (::GetDlgItem(m_hWnd, IDC_VC_PATH))
-        return kPaths;
-    return ::GetDlgItem(m_hWnd, IDC_YES_ALL) ? kReplace : kMessage;
+    return ::GetDlgItem(m_hWnd, IDC_APPWIZARD_FILES) ? kComponents
+           : ::GetDlgItem(m_hWnd, IDC_VC_PATH)        ? kPaths
+           : ::GetDlgItem(m_hWnd, IDC_YES_ALL)        ? kReplace
+                                                      : kMessage;
 }
 
 std::string CWindowProbe::MessageText() const
@@ -70,8 +69,7 @@ std::string CWindowProbe::MessageText() const
 
 UINT CWindowProbe::MessageIcon() const
 {
-    HWND hIcon = FindStatic(m_hWnd, true);
-    DWORD_PTR shown = hIcon ? Send(hIcon, STM_GETICON) : 0;
+    DWORD_PTR shown = Send(FindStatic(m_hWnd, true), STM_GETICON);
     // A message box shows the shared system icons, so the handles compare equal.
     for (auto [id, type] : {std::pair{IDI_HAND, MB_ICONERROR}, {IDI_EXCLAMATION, MB_ICONEXCLAMATION},
                             {IDI_ASTERISK, MB_ICONINFORMATION}})

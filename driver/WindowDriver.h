@@ -53,8 +53,6 @@ public:
     // Watches a thread of any process; 0 for the calling thread.
     explicit CUiDriver(Handler handler, DWORD dwThreadId = 0);
     ~CUiDriver() { Stop(); }
-    CUiDriver(const CUiDriver&) = delete;
-    CUiDriver& operator=(const CUiDriver&) = delete;
     // Stops watching; what the handler recorded is then safe to read.
     void Stop();
 

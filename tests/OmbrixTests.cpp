@@ -1,10 +1,7 @@
-// The installer through its real windows, folders, links, drives and registry: installations
-// told as stories or made at random, all checked for what must hold after any installation;
-// the wizard's page flow; the default paths; the built program's resources; the program
-// itself on a full disk; and the long-path rule.
+// The installer through its real windows, folders, links, drives and registry, and the
+// long-path rule as a function.
 #include <array>
 #include <atomic>
-#include <chrono>
 #include <functional>
 #include <map>
 #include <set>
@@ -96,8 +93,6 @@ size_t Install(World& w, const Story& story, bool bExact)
     if (story.setUp)
         story.setUp(w);
     ::CreateDirectoryW(Widen(w.package).c_str(), nullptr);
-    if (::testing::Test::HasFatalFailure())
-        return 0;
 
     auto before = Snapshot(w.folder);
     std::set<FileKey> confirmed;
@@ -276,7 +271,6 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
     std::mt19937 rng(seed);
     auto chance = [&](unsigned nPercent) { return rng() % 100 < nPercent; };
     const char* const names[] = {"readme.txt", "с пробелом.dat", "a.b", "Файл", "Ελληνικά", "文件.dll", "R&D"};
-    auto start = std::chrono::steady_clock::now();
     for (unsigned nCase = 0; nCase < nCases && !HasFailure(); ++nCase) {
         SCOPED_TRACE("OMBRIX_SEED=" + std::to_string(seed) + " repeats this run; case " + std::to_string(nCase));
         Story story{"random", {}, {}, nullptr, static_cast<int>(1 + rng() % 3), {}, {}, {}};
@@ -303,9 +297,8 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
         nWindows += static_cast<unsigned>(Install(w, story, false));
         nFiles += static_cast<unsigned>(files.size());
     }
-    std::printf("randomized installation: seed %u, %u cases, %u package files, %u questions and messages, %.1f s\n",
-                seed, nCases, nFiles, nWindows,
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    std::printf("randomized installation: seed %u, %u cases, %u package files, %u questions and messages\n", seed,
+                nCases, nFiles, nWindows);
 }
 
 // ---- the wizard's page flow ----
@@ -363,17 +356,13 @@ Strings Walk(std::vector<Step> steps, DWORD dwProgramThread = 0)
     return seen;
 }
 
-Step Press(int nID)
-{
-    return [nID](CWindowProbe& window, Strings&) { window.Click(nID); };
-}
-
-// Types a field's text, then clicks a button.
-Step Type(int nField, const std::string& text, int nThen)
+// Clicks a button, after typing a field's text if one is given.
+Step Press(int nID, int nField = 0, const std::string& text = "")
 {
     return [=](CWindowProbe& window, Strings&) {
-        window.SetText(nField, text);
-        window.Click(nThen);
+        if (nField)
+            window.SetText(nField, text);
+        window.Click(nID);
     };
 }
 
@@ -407,19 +396,17 @@ struct WalkCase { const char* name; std::vector<Step> steps; Strings seen; };
 
 class PageFlow : public ::testing::TestWithParam<WalkCase> {};
 
-// Nothing is moved by any of these walks, which end in a cancel.
+// The walks end in a cancel, in a folder with no package that a wrong run would report.
 TEST_P(PageFlow, ShowsWhatTheChoicesAskForAndCancelsOnce)
 {
     CTestFolder folder;
-    folder.Write("pkg\\VC7\\a.txt", "a");
-    auto inPackage = EnterFolder(folder.Path("pkg"));
+    auto inEmptyFolder = EnterFolder(folder.Path());
     CString vc, system;
     LoadDefaultPaths(vc, system);
     Strings expected = GetParam().seen;
     for (std::string& line : expected)
         line = line == "VC" ? vc.Str() : line == "SYSTEM" ? system.Str() : line;
     EXPECT_EQ(Walk(GetParam().steps), expected);
-    EXPECT_EQ(folder.List("pkg"), (Strings{"VC7\\", "VC7\\a.txt"}));
 }
 
 const std::string kStart = "Ombrix first next icon", kAborted = "Ombrix: " + std::string(Messages::kAborted) + " (error)";
@@ -432,8 +419,8 @@ INSTANTIATE_TEST_SUITE_P(Walks, PageFlow, ::testing::Values(
              {kStart, "off off on on", "VC", "SYSTEM", kAborted, "result 2"}},
     // A blank field of a chosen component is refused; Back keeps the choices, forgets the edits,
     // and the page follows new choices.
-    WalkCase{"blank_path_then_back", {Choose(true, true), Type(IDC_SYSTEM_PATH, " \t ", IDOK), kOK,
-                                      Type(IDC_VC_PATH, "X:\\edited", IDC_BACK), Choose(false, true), Press(IDCANCEL), kOK},
+    WalkCase{"blank_path_then_back", {Choose(true, true), Press(IDOK, IDC_SYSTEM_PATH, " \t "), kOK,
+                                      Press(IDC_BACK, IDC_VC_PATH, "X:\\edited"), Choose(false, true), Press(IDCANCEL), kOK},
              {kStart, "on on on on", "VC", "SYSTEM", "Ombrix: " + std::string(Messages::kNoPath),
               "on on on on", "VC", " \t ", "Ombrix first second next icon",
               "off off on on", "VC", "SYSTEM", kAborted, "result 2"}}),
@@ -525,7 +512,7 @@ TEST(Program, FailsACopyWholeOnAFullDiskAndLeavesNoPartOfIt)
     CString vc, system;
     LoadDefaultPaths(vc, system);
     // Its icon handles are its own, so they cannot be compared from here.
-    EXPECT_EQ(Walk({kOK, Type(IDC_VC_PATH, folder.Path("vc").Str(), IDOK), kOK, kOK, kOK}, dwThreadId),
+    EXPECT_EQ(Walk({kOK, Press(IDOK, IDC_VC_PATH, folder.Path("vc").Str()), kOK, kOK, kOK}, dwThreadId),
               (Strings{"Ombrix first next", "on on off off", vc.Str(), system.Str(),
                        "Подтверждение замены: " + Messages::ReplaceQuestion(folder.Path("vc\\big.dll")).Str(),
                        "Ombrix: " + Messages::CannotMove(package.Path("VC7\\big.dll"), folder.Path("vc\\big.dll")).Str(),

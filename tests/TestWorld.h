@@ -136,10 +136,7 @@ public:
         ::CreateDirectoryW(AfxFilePath(m_strRoot).c_str(), nullptr);
     }
     ~CTestFolder() { RemoveTree(m_strRoot); }
-    CString Path(const std::string& relative = "") const
-    {
-        return relative.empty() ? m_strRoot : m_strRoot + "\\" + CString(relative);
-    }
+    CString Path(const std::string& relative = "") const { return m_strRoot + CString(relative.empty() ? "" : "\\" + relative); }
     void Write(const std::string& relative, const std::string& content) const { WriteFileAt(Path(relative), content); }
     std::optional<std::string> Read(const std::string& relative) const { return ReadFileAt(Path(relative)); }
     std::vector<std::string> List(const std::string& relative = "") const { return ListTree(Path(relative)); }
