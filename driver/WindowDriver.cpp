@@ -98,12 +98,6 @@ void CWindowProbe::PressKey(UINT nVirtualKey)
     ::PostMessageW(hTarget, WM_KEYUP, nVirtualKey, 0xC0000001);
 }
 
-CUiDriver::CUiDriver(Handler handler, DWORD dwThreadId)
-    : m_handler(std::move(handler)), m_dwThreadId(dwThreadId ? dwThreadId : ::GetCurrentThreadId()),
-      m_thread(&CUiDriver::Run, this)
-{
-}
-
 void CUiDriver::Stop()
 {
     m_bStop = true;

@@ -51,7 +51,9 @@ public:
     using Handler = std::function<void(CWindowProbe&)>;
 
     // Watches a thread of any process; 0 for the calling thread.
-    explicit CUiDriver(Handler handler, DWORD dwThreadId = 0);
+    explicit CUiDriver(Handler handler, DWORD dwThreadId = 0)
+        : m_handler(std::move(handler)), m_dwThreadId(dwThreadId ? dwThreadId : ::GetCurrentThreadId()),
+          m_thread(&CUiDriver::Run, this) {}
     ~CUiDriver() { Stop(); }
     // Stops watching; what the handler recorded is then safe to read.
     void Stop();

@@ -178,7 +178,10 @@ TEST_P(Installation, EndsWithEveryFileInstalledOrWholeInThePackage)
     Install(w, GetParam(), true);
 }
 
-const Strings kTree = {"VC7\\a.txt", "VC7\\sub\\b.txt", "VC7\\sub\\deep\\c.txt"};
+const Strings kTree = {"VC7\\a.txt", "VC7\\sub\\b.txt", "VC7\\sub\\deep\\c.txt"}, kBoth = {"VC7\\a.txt", "System\\b.dll"};
+// What no file of kTree can replace, each asked about: a busy file (held open by the row), a
+// read-only one, a folder.
+const Strings kUnreplaceable = {"vc\\a.txt", "*vc\\sub\\b.txt", "vc\\sub\\deep\\c.txt\\inside.txt"};
 
 // A row's set-up step: the file below the test folder held open without delete sharing.
 std::function<void(World&)> HoldOpen(std::string file)
@@ -212,22 +215,16 @@ INSTANTIATE_TEST_SUITE_P(Stories, Installation, ::testing::Values(
           {IDC_NO}, {"VC7\\sub\\deep\\c.txt"}, {}},
     Story{"cancel_deep_down_stops_everything", {"VC7\\l1\\l2\\clash.txt", "System\\s.dll"},
           {"vc\\l1\\l2\\clash.txt"}, nullptr, 3, {kEscapeKey}, {"VC7\\l1\\l2\\clash.txt", "System\\s.dll"}, {}},
-    Story{"only_the_second_component", {"VC7\\a.txt", "System\\b.dll"}, {}, nullptr, 2, {}, {"VC7\\a.txt"}, {}},
-    Story{"a_busy_file_in_the_first_still_lets_the_second_move", {"VC7\\a.txt", "System\\b.dll"}, {},
+    Story{"only_the_second_component", kBoth, {}, nullptr, 2, {}, {"VC7\\a.txt"}, {}},
+    Story{"a_busy_file_in_the_first_still_lets_the_second_move", kBoth, {},
           HoldOpen("pkg\\VC7\\a.txt"), 3, {}, {"VC7\\a.txt"}, {"VC7\\a.txt"}},
-    Story{"a_busy_target_stays_and_is_reported", kTree, {"vc\\a.txt"}, HoldOpen("vc\\a.txt"), 1, {IDOK},
-          {"VC7\\a.txt"}, {"VC7\\a.txt"}},
+    Story{"busy_read_only_and_folder_targets_stay_and_are_reported", kTree, kUnreplaceable, HoldOpen("vc\\a.txt"), 1,
+          {IDOK, IDOK, IDOK}, kTree, kTree},
     Story{"missing_package_folder_is_a_problem", {"System\\b.dll"}, {}, nullptr, 3, {}, {}, {"!VC7"}},
-    Story{"a_read_only_target_is_never_replaced", kTree, {"*vc\\a.txt"}, nullptr, 1, {IDOK}, {"VC7\\a.txt"},
-          {"VC7\\a.txt"}},
-    Story{"a_folder_where_the_file_goes_is_reported", {"VC7\\clash"}, {"vc\\clash\\inside.txt"}, nullptr, 1, {IDOK},
-          {"VC7\\clash"}, {"VC7\\clash"}},
     Story{"destination_whose_parent_is_missing", kTree, {}, [](World& w) { w.vc = w.folder.Path("missing\\vc"); },
           1, {}, kTree, kTree},
-    Story{"destination_with_a_forbidden_character", kTree, {}, [](World& w) { w.vc = w.folder.Path("vc|x"); }, 1,
-          {}, kTree, kTree},
-    Story{"destination_on_a_drive_that_does_not_exist", kTree, {}, [](World& w) { w.vc = "B:\\Ombrix"; }, 1, {},
-          kTree, kTree},
+    Story{"destinations_with_a_forbidden_character_or_on_no_drive", kBoth, {},
+          [](World& w) { w.vc = w.folder.Path("vc|x"); w.sys = "B:\\Ombrix"; }, 3, {}, kBoth, kBoth},
     Story{"destination_with_trailing_and_doubled_backslashes", kTree, {},
           [](World& w) { w.vc = w.folder.Path() + "\\\\vc\\"; }, 1, {}, {}, {}},
     Story{"destination_inside_the_package_spelt_otherwise", kTree, {},
@@ -237,12 +234,10 @@ INSTANTIATE_TEST_SUITE_P(Stories, Installation, ::testing::Values(
               std::replace(unix.begin(), unix.end(), '/', '\\');
               w.vc = unix;
           }, 1, {}, {}, {}},
-    Story{"a_link_out_of_the_package_is_not_followed", kTree, {"outside\\f.txt"},
-          [](World& w) { MakeUnixLink(w.folder.Path("outside"), w.package + "\\VC7\\sub\\ext"); }, 1, {}, {},
-          {"VC7\\sub\\ext"}},
-    Story{"a_link_up_the_package_makes_no_loop", kTree, {},
-          [](World& w) { MakeUnixLink(w.package + "\\VC7", w.package + "\\VC7\\sub\\loop"); }, 1, {}, {},
-          {"VC7\\sub\\loop"}},
+    Story{"links_out_of_and_up_the_package_are_not_followed", kTree, {"outside\\f.txt"}, [](World& w) {
+              MakeUnixLink(w.folder.Path("outside"), w.package + "\\VC7\\sub\\ext");
+              MakeUnixLink(w.package + "\\VC7", w.package + "\\VC7\\sub\\loop");
+          }, 1, {}, {}, {"VC7\\sub\\ext", "VC7\\sub\\loop"}},
     Story{"a_package_folder_that_is_a_link", {"System\\b.dll"}, {"outside\\f.txt"},
           [](World& w) { MakeUnixLink(w.folder.Path("outside"), w.package + "\\VC7"); }, 3, {}, {}, {"VC7"}},
     Story{"one_folder_for_both_never_replaces_what_the_run_placed", {"VC7\\readme.txt", "VC7\\x.dll",
@@ -250,11 +245,8 @@ INSTANTIATE_TEST_SUITE_P(Stories, Installation, ::testing::Values(
           {"System\\readme.txt"}, {"System\\readme.txt"}},
     Story{"package_on_another_file_system_moves_and_replaces", {"VC7\\a.txt", "VC7\\sub\\b.txt", "System\\c.dll"},
           {"vc\\a.txt"}, PackageOnAnotherFileSystem, 3, {IDOK}, {}, {}},
-    Story{"across_file_systems_a_busy_target_keeps_both_files", {"VC7\\a.txt", "VC7\\b.txt"},
-          {"vc\\a.txt"}, [](World& w) { HoldOpen("vc\\a.txt")(w); PackageOnAnotherFileSystem(w); }, 1, {IDOK},
-          {"VC7\\a.txt"}, {"VC7\\a.txt"}},
-    Story{"across_file_systems_a_folder_where_the_file_goes", {"VC7\\clash", "VC7\\b.txt"},
-          {"vc\\clash\\inside.txt"}, PackageOnAnotherFileSystem, 1, {IDOK}, {"VC7\\clash"}, {"VC7\\clash"}},
+    Story{"across_file_systems_unreplaceable_targets_keep_both_files", kTree, kUnreplaceable,
+          [](World& w) { HoldOpen("vc\\a.txt")(w); PackageOnAnotherFileSystem(w); }, 1, {IDOK, IDOK, IDOK}, kTree, kTree},
     Story{"across_file_systems_into_a_missing_folder", kTree, {},
           [](World& w) { PackageOnAnotherFileSystem(w); w.vc = w.folder.Path("missing\\vc"); }, 1, {}, kTree, kTree}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -309,7 +301,7 @@ using Step = std::function<void(CWindowProbe&, Strings& seen)>;
 // What a window shows a user, in a few words. The components page: its title, the boxes
 // ticked, whether "<< Назад" and "Далее >>" can be clicked, its icon. The paths page: whether
 // the first page still shows under it, which labels and fields are enabled, then what each
-// field offers. A box: its title and text, "(error)" after an abort's. (Where the focus lands
+// field offers ("VC" and "SYSTEM" for the default paths). A box: its title and text, "(error)" after an abort's. (Where the focus lands
 // is left out: Wine's dialog manager moves it as a page is activated, at its own moment.)
 Strings Describe(CWindowProbe& window)
 {
@@ -326,7 +318,11 @@ Strings Describe(CWindowProbe& window)
     std::string state = ::IsWindowVisible(::GetWindow(hWnd, GW_OWNER)) ? "first page showing" : "";
     for (int nID : {IDC_VC_LABEL, IDC_VC_PATH, IDC_SYSTEM_LABEL, IDC_SYSTEM_PATH})
         state += window.IsEnabled(nID) ? " on" : " off";
-    return {state.substr(state[0] == ' '), window.Text(IDC_VC_PATH), window.Text(IDC_SYSTEM_PATH)};
+    CString vc, system;
+    LoadDefaultPaths(vc, system);
+    std::string vcText = window.Text(IDC_VC_PATH), systemText = window.Text(IDC_SYSTEM_PATH);
+    return {state.substr(state[0] == ' '), vcText == vc.Str() ? "VC" : vcText,
+            systemText == system.Str() ? "SYSTEM" : systemText};
 }
 
 // Runs the wizard on this thread, or watches the program, noting what each window shows and
@@ -391,7 +387,6 @@ const Step kToggleThenEscape = [](CWindowProbe& page, Strings& seen) {
     page.PressKey(VK_ESCAPE);
 };
 
-// What the walk sees has the paths page's defaults as "VC" and "SYSTEM".
 struct WalkCase { const char* name; std::vector<Step> steps; Strings seen; };
 
 class PageFlow : public ::testing::TestWithParam<WalkCase> {};
@@ -401,12 +396,7 @@ TEST_P(PageFlow, ShowsWhatTheChoicesAskForAndCancelsOnce)
 {
     CTestFolder folder;
     auto inEmptyFolder = EnterFolder(folder.Path());
-    CString vc, system;
-    LoadDefaultPaths(vc, system);
-    Strings expected = GetParam().seen;
-    for (std::string& line : expected)
-        line = line == "VC" ? vc.Str() : line == "SYSTEM" ? system.Str() : line;
-    EXPECT_EQ(Walk(GetParam().steps), expected);
+    EXPECT_EQ(Walk(GetParam().steps), GetParam().seen);
 }
 
 const std::string kStart = "Ombrix first next icon", kAborted = "Ombrix: " + std::string(Messages::kAborted) + " (error)";
@@ -509,11 +499,9 @@ TEST(Program, FailsACopyWholeOnAFullDiskAndLeavesNoPartOfIt)
         for (HWND hWnd = nullptr; !dwThreadId && (hWnd = ::FindWindowExW(nullptr, hWnd, nullptr, L"Ombrix"));)
             dwThreadId = ::GetDlgItem(hWnd, IDC_APPWIZARD_FILES) ? ::GetWindowThreadProcessId(hWnd, nullptr) : 0;
     ASSERT_NE(dwThreadId, 0u) << "the program did not start";
-    CString vc, system;
-    LoadDefaultPaths(vc, system);
     // Its icon handles are its own, so they cannot be compared from here.
     EXPECT_EQ(Walk({kOK, Press(IDOK, IDC_VC_PATH, folder.Path("vc").Str()), kOK, kOK, kOK}, dwThreadId),
-              (Strings{"Ombrix first next", "on on off off", vc.Str(), system.Str(),
+              (Strings{"Ombrix first next", "on on off off", "VC", "SYSTEM",
                        "Подтверждение замены: " + Messages::ReplaceQuestion(folder.Path("vc\\big.dll")).Str(),
                        "Ombrix: " + Messages::CannotMove(package.Path("VC7\\big.dll"), folder.Path("vc\\big.dll")).Str(),
                        "Ombrix: " + std::string(Messages::kProblems)}));
@@ -521,7 +509,6 @@ TEST(Program, FailsACopyWholeOnAFullDiskAndLeavesNoPartOfIt)
     EXPECT_EQ(folder.Read("vc\\big.dll"), "old");
     EXPECT_EQ(package.Read("VC7\\big.dll"), std::string(8 << 20, 'x'));
 }
-
 
 // ---- the long-path rule every path passes ----
 
