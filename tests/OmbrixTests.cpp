@@ -300,9 +300,9 @@ using Step = std::function<void(CWindowProbe&, Strings& seen)>;
 
 // What a window shows a user, in a few words. The components page: its title, the boxes
 // ticked, whether "<< Назад" and "Далее >>" can be clicked, its icon. The paths page: whether
-// the first page still shows under it, which labels and fields are enabled, then what each
-// field offers ("VC" and "SYSTEM" for the default paths). A box: its title and text, "(error)" after an abort's. (Where the focus lands
-// is left out: Wine's dialog manager moves it as a page is activated, at its own moment.)
+// the first page shows under it, which labels and fields are enabled, what each field offers
+// ("VC", "SYSTEM": the default paths). A box: its title and text, "(error)" after an abort's.
+// Not the focus: Wine's dialog manager moves it as a page is activated, at its own moment.
 Strings Describe(CWindowProbe& window)
 {
     HWND hWnd = window.Handle();
