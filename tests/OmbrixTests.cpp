@@ -309,7 +309,7 @@ Strings Describe(CWindowProbe& window)
     if (window.GetKind() == CWindowProbe::kComponents) {
         LRESULT hIcon = CWindowProbe::Send(hWnd, WM_GETICON, ICON_BIG);
         return {window.Caption() + (window.IsChecked(IDC_APPWIZARD_FILES) ? " first" : "") +
-                (window.IsChecked(IDC_MFC_FILES) ? " second" : "") + (window.Click(IDC_BACK) ? " back" : "") +
+                (window.IsChecked(IDC_MFC_FILES) ? " second" : "") + (window.IsEnabled(IDC_BACK) ? " back" : "") +
                 (window.IsEnabled(IDOK) ? " next" : "") +
                 (hIcon && CWindowProbe::Send(hWnd, WM_QUERYDRAGICON) == static_cast<DWORD_PTR>(hIcon) ? " icon" : "")};
     }

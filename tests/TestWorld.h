@@ -34,7 +34,7 @@ inline std::string UnixPath(const CString& path)
 inline void RunUnix(const wchar_t* pszProgram, const std::string& arguments, const CString& path, bool bMakes)
 {
     CProgram program(pszProgram, L"", Widen(arguments));
-    for (int nTry = 0; nTry < 1000 && (::GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES) != bMakes;
+    for (int nTry = 0; nTry < 1000 && (::GetFileAttributesW(AfxFilePath(path).c_str()) != INVALID_FILE_ATTRIBUTES) != bMakes;
          ++nTry)
         ::Sleep(5);
 }
