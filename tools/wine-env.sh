@@ -35,7 +35,7 @@ wine_prefix_prepare() {
 # Starts the Wine server and its background services for this run, detached from our
 # output (they would keep a pipe open and make CI or $(...) wait), and ends them on exit.
 start_wine_session() {
-    wineserver -p </dev/null >/dev/null 2>&1
+    wineserver -p </dev/null >/dev/null 2>&1 || true   # one already running serves as well
     wine cmd /c exit </dev/null >/dev/null 2>&1
     trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 }
