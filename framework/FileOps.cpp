@@ -2,8 +2,10 @@
 
 #include <aclapi.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
+#include <cwchar>
+#include <vector>
 
 namespace {
 // The absolute form of a path as Windows resolves it, without doubled backslashes, "." or "..".
@@ -55,9 +57,71 @@ bool CopyContent(HANDLE hFrom, HANDLE hTo)
     }
 }
 
+// Temporary copies are named "~ombrix-" and eight hex digits ".tmp": short and of one length,
+// so one fits beside any file name, and recognisable, so a later run can remove what a power
+// cut left behind.
+const wchar_t kTemporaryPattern[] = L"~ombrix-????????.tmp";
+const size_t nTemporaryLength = 20;
+
+// Removes the temporary copies left in a folder by a run that lost its power mid-copy. One that
+// another run is still writing is open without sharing, so it cannot be removed and stays.
+void RemoveLeftoverCopies(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE hFind = ::FindFirstFileW((folder + L"\\" + kTemporaryPattern).c_str(), &found);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (std::wcslen(found.cFileName) == nTemporaryLength)
+            ::DeleteFileW((folder + L"\\" + found.cFileName).c_str());
+    } while (::FindNextFileW(hFind, &found));
+    ::FindClose(hFind);
+}
+
+// Marks a file to go when its last handle closes, or clears the mark.
+bool MarkForDeletion(HANDLE hFile, bool bDelete)
+{
+    FILE_DISPOSITION_INFO disposition = {bDelete};
+    return ::SetFileInformationByHandle(hFile, FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
+}
+
+// A new temporary file in the folder, marked for deletion from the start: if the program dies,
+// the system removes it as it closes the program's handles.
+HANDLE CreateTemporary(const std::wstring& folder)
+{
+    DWORD dwSeed = ::GetTickCount() ^ (::GetCurrentProcessId() << 16);
+    for (unsigned nTry = 0; nTry < 100; ++nTry) {
+        wchar_t name[nTemporaryLength + 1];
+        std::swprintf(name, nTemporaryLength + 1, L"~ombrix-%08lx.tmp", static_cast<unsigned long>(dwSeed + nTry));
+        HANDLE hFile = ::CreateFileW((folder + L"\\" + name).c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        if (hFile != INVALID_HANDLE_VALUE) {
+            if (MarkForDeletion(hFile, true))
+                return hFile;
+            ::CloseHandle(hFile);
+            return INVALID_HANDLE_VALUE;
+        }
+        if (::GetLastError() != ERROR_FILE_EXISTS)
+            return INVALID_HANDLE_VALUE;
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+// Gives an open file its new name in one step, replacing a file of that name if asked.
+bool RenameByHandle(HANDLE hFile, const std::wstring& to, bool bReplace)
+{
+    std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + to.size() * sizeof(wchar_t));
+    auto* pRename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    pRename->ReplaceIfExists = bReplace;
+    pRename->FileNameLength = static_cast<DWORD>(to.size() * sizeof(wchar_t));
+    std::copy(to.begin(), to.end(), pRename->FileName);
+    return ::SetFileInformationByHandle(hFile, FileRenameInfo, pRename, static_cast<DWORD>(buffer.size())) != FALSE;
+}
+
 // Moves a file to another volume: copied under a temporary name beside the target, flushed,
 // put in place in one step on the target's volume, and only then removed from where it was.
-// Whatever fails, the source and any old target stay whole and the temporary copy is removed.
+// Whatever fails, the source and any old target stay whole, and the temporary copy goes, even
+// when the program is killed on the way.
 bool CopyIntoPlace(const std::wstring& from, const std::wstring& to, bool bReplace)
 {
     // Opened for deletion first, so a source that could not be removed is never copied.
@@ -69,45 +133,69 @@ bool CopyIntoPlace(const std::wstring& from, const std::wstring& to, bool bRepla
     if (!::GetFileInformationByHandleEx(source.Get(), FileBasicInfo, &basic, sizeof basic))
         return false;
 
-    std::wstring temporary;
-    HANDLE hCreated = INVALID_HANDLE_VALUE;
-    for (unsigned nTry = 0; hCreated == INVALID_HANDLE_VALUE && nTry < 100; ++nTry) {
-        temporary = to + L".ombrix-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(nTry);
-        hCreated = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-        if (hCreated == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS)
-            return false;
-    }
-    CHandle copy(hCreated);
+    std::wstring folder = to.substr(0, to.find_last_of(L'\\'));
+    RemoveLeftoverCopies(folder);
+    CHandle copy(CreateTemporary(folder));
     if (!copy.IsValid())
         return false;
     FILE_BASIC_INFO times = basic;
     times.FileAttributes = 0;      // the attributes follow once the copy is in place
-    bool bCopied = CopyContent(source.Get(), copy.Get()) &&
+    // The mark is cleared only just before the rename, which a file marked for deletion cannot take.
+    bool bPlaced = CopyContent(source.Get(), copy.Get()) &&
                    ::SetFileInformationByHandle(copy.Get(), FileBasicInfo, &times, sizeof times) &&
-                   ::FlushFileBuffers(copy.Get());
-    copy.Close();
-    if (!bCopied || !::MoveFileExW(temporary.c_str(), to.c_str(), bReplace ? MOVEFILE_REPLACE_EXISTING : 0)) {
+                   ::FlushFileBuffers(copy.Get()) && MarkForDeletion(copy.Get(), false) &&
+                   RenameByHandle(copy.Get(), to, bReplace);
+    if (!bPlaced) {
         DWORD dwError = ::GetLastError();
-        ::DeleteFileW(temporary.c_str());
+        MarkForDeletion(copy.Get(), true);
         ::SetLastError(dwError);
         return false;
     }
-    ::SetFileAttributesW(to.c_str(), basic.FileAttributes);
+    FILE_BASIC_INFO attributes = {};
+    attributes.FileAttributes = basic.FileAttributes;
+    ::SetFileInformationByHandle(copy.Get(), FileBasicInfo, &attributes, sizeof attributes);
+    copy.Close();
 
     // A read-only source cannot be deleted until it is writable.
     FILE_BASIC_INFO writable = {};
     writable.FileAttributes = (basic.FileAttributes & ~FILE_ATTRIBUTE_READONLY) | FILE_ATTRIBUTE_ARCHIVE;
     ::SetFileInformationByHandle(source.Get(), FileBasicInfo, &writable, sizeof writable);
-    FILE_DISPOSITION_INFO disposition = {TRUE};
-    return ::SetFileInformationByHandle(source.Get(), FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
+    return MarkForDeletion(source.Get(), true);
+}
+
+// Which file or folder a path for Windows' file functions names.
+CFileIdentity IdentityOf(const std::wstring& path)
+{
+    // Backup semantics let a folder be opened; no access is asked, so nothing is refused.
+    CHandle file(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    CFileIdentity identity;
+    if (file.IsValid() && ::GetFileInformationByHandle(file.Get(), &info)) {
+        identity.dwVolume = info.dwVolumeSerialNumber;
+        identity.nIndex = (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+        identity.bKnown = true;
+    }
+    return identity;
+}
+
+// A move the system reported done: the source is gone, or it was a second name (a hard link)
+// of the target, which the rename left standing, and goes now that it is known to be that file.
+bool FinishMove(const std::wstring& from, const std::wstring& to)
+{
+    if (::GetFileAttributesW(from.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return true;
+    if (IdentityOf(from) == IdentityOf(to))
+        return ::DeleteFileW(from.c_str()) != FALSE;
+    ::SetLastError(ERROR_ALREADY_EXISTS);
+    return false;
 }
 
 // Moves a file in one step on its volume, or into place on another volume.
 bool MoveOrCopyIntoPlace(const std::wstring& from, const std::wstring& to, bool bReplace)
 {
     if (::MoveFileExW(from.c_str(), to.c_str(), bReplace ? MOVEFILE_REPLACE_EXISTING : 0))
-        return true;
+        return FinishMove(from, to);
     if (::GetLastError() != ERROR_NOT_SAME_DEVICE)
         return false;
     if (!bReplace && ::GetFileAttributesW(to.c_str()) != INVALID_FILE_ATTRIBUTES) {
@@ -179,15 +267,5 @@ std::wstring AfxLongPath(const std::wstring& path, const std::wstring& fullPath)
 
 CFileIdentity AfxGetFileIdentity(const CString& strPath)
 {
-    // Backup semantics let a folder be opened; no access is asked, so nothing is refused.
-    CHandle file(::CreateFileW(AfxFilePath(strPath).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION info;
-    CFileIdentity identity;
-    if (file.IsValid() && ::GetFileInformationByHandle(file.Get(), &info)) {
-        identity.dwVolume = info.dwVolumeSerialNumber;
-        identity.nIndex = (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-        identity.bKnown = true;
-    }
-    return identity;
+    return IdentityOf(AfxFilePath(strPath));
 }

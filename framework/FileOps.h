@@ -6,9 +6,11 @@
 #include "String.h"
 
 // The C library's rename on UTF-8 paths: 0 on success, otherwise -1 with errno set
-// (EEXIST when the target already exists). Across volumes the file is copied under a
+// (EEXIST when the target already exists). The source is gone when this succeeds, even when
+// it was a second name of the target (a hard link). Across volumes the file is copied under a
 // temporary name beside the target and put in place in one step, so the target is never a
-// fragment of it.
+// fragment of it; a temporary copy never outlives the program, and one that a power cut left
+// is removed by the next copy into its folder.
 int AfxRename(const CString& strFrom, const CString& strTo);
 // Moves a file over an existing one in a single step, so the old file stays in place
 // whenever the new one cannot take its place, across volumes too. A read-only file is never
