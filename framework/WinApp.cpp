@@ -37,6 +37,11 @@ BOOL CWinApp::InitInstance()
     return FALSE;
 }
 
+int CWinApp::ExitInstance()
+{
+    return 0;
+}
+
 HICON CWinApp::LoadIcon(UINT nIDResource) const
 {
     LPCWSTR pszName = MAKEINTRESOURCEW(nIDResource);

@@ -15,6 +15,8 @@ public:
 
     // The program's work; FALSE ends the program.
     virtual BOOL InitInstance();
+    // What the program tells whoever started it, once InitInstance has returned: its exit code.
+    virtual int ExitInstance();
     // The icon group of that id, from whichever module holds it.
     HICON LoadIcon(UINT nIDResource) const;
     // The help command (F1); the program ships no help file, so there is nothing to open.

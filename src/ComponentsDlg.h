@@ -9,6 +9,10 @@ class CComponentsDlg : public CDialog
 public:
     explicit CComponentsDlg(CWnd* pParent = nullptr);
 
+    // The program's exit code, as its last message told the user; scripts and deployment
+    // tools read it.
+    enum { kExitSuccess = 0, kExitProblems = 1, kExitAborted = 2 };
+
     // Installation engine (ComponentsEngine.cpp).
 
     // Moves each chosen component from the current directory into its destination and
@@ -33,6 +37,7 @@ public:
     bool m_bReplaceAll = false;    // existing files are replaced without asking
     bool m_bProblems = false;      // the summary reports problems
     CPlacedFiles m_placed;         // what the run has put in place
+    int m_nExitCode = kExitAborted;   // until a summary says otherwise
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

@@ -27,12 +27,15 @@ void CComponentsDlg::RunInstallation(CString strVcPath, CString strSystemPath)
     if (m_bMfcFiles && bOk)
         bOk = InstallComponent(strPackage + "\\System", strSystemPath);
 
-    if (!bOk)
+    if (!bOk) {
         ShowAborted();
-    else if (m_bProblems)
+    } else if (m_bProblems) {
+        m_nExitCode = kExitProblems;
         MessageBox(Messages::kProblems, Messages::kCaption, MB_ICONEXCLAMATION);
-    else
+    } else {
+        m_nExitCode = kExitSuccess;
         MessageBox(Messages::kSuccess, Messages::kCaption, MB_ICONINFORMATION);
+    }
 }
 
 // Moves one component's package folder into place; false when the user cancelled. A missing
@@ -59,6 +62,7 @@ bool CComponentsDlg::InstallComponent(const CString& strPackageFolder, const CSt
 // The abort message: the same for a cancelled question and for leaving either page.
 void CComponentsDlg::ShowAborted()
 {
+    m_nExitCode = kExitAborted;
     MessageBox(Messages::kAborted, Messages::kCaption, MB_ICONERROR);
 }
 

@@ -1,7 +1,5 @@
 #include "InstallApp.h"
 
-#include "ComponentsDlg.h"
-
 BEGIN_MESSAGE_MAP(CInstallApp, CWinApp)
     ON_COMMAND(ID_HELP, &CWinApp::OnHelp)
 END_MESSAGE_MAP()
@@ -18,7 +16,13 @@ BOOL CInstallApp::InitInstance()
     m_pMainWnd = &dlg;
     dlg.DoModal();
     m_pMainWnd = nullptr;
+    m_nExitCode = dlg.m_nExitCode;
 
     // The page has closed: returning FALSE ends the program without a message loop.
     return FALSE;
+}
+
+int CInstallApp::ExitInstance()
+{
+    return m_nExitCode;
 }
