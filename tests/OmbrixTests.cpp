@@ -248,7 +248,14 @@ INSTANTIATE_TEST_SUITE_P(Stories, Installation, ::testing::Values(
     Story{"across_file_systems_unreplaceable_targets_keep_both_files", kTree, kUnreplaceable,
           [](World& w) { HoldOpen("vc\\a.txt")(w); PackageOnAnotherFileSystem(w); }, 1, {IDOK, IDOK, IDOK}, kTree, kTree},
     Story{"across_file_systems_into_a_missing_folder", kTree, {},
-          [](World& w) { PackageOnAnotherFileSystem(w); w.vc = w.folder.Path("missing\\vc"); }, 1, {}, kTree, kTree}),
+          [](World& w) { PackageOnAnotherFileSystem(w); w.vc = w.folder.Path("missing\\vc"); }, 1, {}, kTree, kTree},
+    Story{"across_file_systems_a_name_of_250_characters", {"VC7\\" + std::string(250, 'n')}, {},
+          PackageOnAnotherFileSystem, 1, {}, {}, {}},
+    // A move onto a second name of the very file (a hard link) leaves only the destination's name.
+    Story{"onto_a_hard_link_of_the_same_file", {"VC7\\a.txt"}, {}, [](World& w) {
+              ::CreateDirectoryW(Widen(w.vc).c_str(), nullptr);
+              RunUnix(L"/bin/ln", UnixPath(w.InPackage("VC7\\a.txt")) + " " + UnixPath(w.vc + "\\a.txt"), w.vc + "\\a.txt", true);
+          }, 1, {}, {}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- randomized installations, checked for what must always hold ----
@@ -480,34 +487,108 @@ TEST(Resources, PagesAreRussianTabVisitsTheirControlsInOrderAndElevationIsAsked)
 
 // ---- the program itself ----
 
-// The program as its own process copies a file from another file system over an older one
-// under a file-size limit (a full disk), started by the system's prlimit with the limit's
-// signal ignored: each write past the limit fails, and the run survives to clean up. The
-// edited path is used, and the boxes carry the program's title.
-TEST(Program, FailsACopyWholeOnAFullDiskAndLeavesNoPartOfIt)
+// What the program's windows showed, and the exit code its shell noted ("2\n").
+struct ProgramEnd { Strings seen; std::optional<std::string> exitCode; };
+
+// Copies the built program into the package folder as exe, starts it there through the system's
+// shell after the given command (a file-size limit, Wine's options), and walks it. When the
+// steps are taken, during gets the running process (to kill it, say); then the end is awaited.
+ProgramEnd RunProgram(const CTestFolder& package, const std::string& exe, const std::string& before,
+                      std::vector<Step> steps, const std::function<void(HANDLE)>& during = nullptr)
+{
+    ::CopyFileW(BuiltProgramPath().c_str(), Widen(package.Path(exe)).c_str(), FALSE);
+    ::DeleteFileW(Widen(package.Path("exit-code")).c_str());
+    CProgram shell(L"/bin/sh", L"", Widen("-c \"cd '" + UnixPath(package.Path()) + "' && " + before + " wine '" + exe +
+                                          "'; echo $? >exit-code\""));
+    // Its first page tells its thread: the wizard's cases run one at a time, and no other test
+    // shows that page.
+    DWORD dwThreadId = 0, dwProcessId = 0;
+    for (int nWait = 0; !dwThreadId && nWait < 3000; ++nWait, ::Sleep(10))
+        for (HWND hWnd = nullptr; !dwThreadId && (hWnd = ::FindWindowExW(nullptr, hWnd, L"#32770", nullptr));)
+            dwThreadId = ::GetDlgItem(hWnd, IDC_APPWIZARD_FILES) ? ::GetWindowThreadProcessId(hWnd, &dwProcessId) : 0;
+    EXPECT_NE(dwThreadId, 0u) << "the program did not start";
+    ProgramEnd end{Walk(std::move(steps), dwThreadId), std::nullopt};
+    if (during) {
+        std::shared_ptr<void> process(::OpenProcess(PROCESS_TERMINATE, FALSE, dwProcessId), ::CloseHandle);
+        during(process.get());
+    }
+    for (int nWait = 0; !end.exitCode && nWait < 1000; ++nWait, ::Sleep(10))
+        end.exitCode = package.Read("exit-code");
+    return end;
+}
+
+// Steps that install the first component into the folder, with the question answered "Да".
+std::vector<Step> InstallInto(const CString& folder)
+{
+    return {kOK, Press(IDOK, IDC_VC_PATH, folder.Str()), kOK};
+}
+
+// Cancelled on its first page, the program tells whoever started it that it was aborted.
+TEST(Program, SaysItWasAbortedInItsExitCode)
+{
+    CTestFolder package;
+    ProgramEnd end = RunProgram(package, "Ombrix.exe", "", {kEscape, kOK});
+    EXPECT_EQ(end.seen, (Strings{"Ombrix first next", "Ombrix: " + std::string(Messages::kAborted)}));
+    EXPECT_EQ(end.exitCode, "2\n");
+}
+
+// A copy from another file system over an older file, on a full disk: the file-size limit
+// (its signal ignored, so the run survives to clean up) falls within the copy's last write,
+// which is cut short. A copy under another name titles its notices with that name.
+TEST(Program, FailsACopyCutWithinAWriteWholeAndSaysSoInItsExitCode)
 {
     CTestFolder folder, package(true);
     package.Write("VC7\\big.dll", std::string(8 << 20, 'x'));
-    ::CopyFileW(BuiltProgramPath().c_str(), Widen(package.Path("Ombrix.exe")).c_str(), FALSE);
     folder.Write("vc\\big.dll", "old");
-    CProgram shell(L"/bin/sh", L"", Widen("-c \"cd '" + UnixPath(package.Path()) + "' && trap '' XFSZ && exec "
-                                          "prlimit --fsize=1048576 wine Ombrix.exe\""));
-    // The program's first page tells its thread: the wizard's cases run one at a time, and no
-    // other test shows that page.
-    DWORD dwThreadId = 0;
-    for (int nWait = 0; !dwThreadId && nWait < 3000; ++nWait, ::Sleep(10))
-        for (HWND hWnd = nullptr; !dwThreadId && (hWnd = ::FindWindowExW(nullptr, hWnd, nullptr, L"Ombrix"));)
-            dwThreadId = ::GetDlgItem(hWnd, IDC_APPWIZARD_FILES) ? ::GetWindowThreadProcessId(hWnd, nullptr) : 0;
-    ASSERT_NE(dwThreadId, 0u) << "the program did not start";
+    std::vector<Step> steps = InstallInto(folder.Path("vc"));
+    steps.insert(steps.end(), {kOK, kOK});
+    ProgramEnd end = RunProgram(package, "Установщик.exe", "trap '' XFSZ && prlimit --fsize=8387608", steps);
     // Its icon handles are its own, so they cannot be compared from here.
-    EXPECT_EQ(Walk({kOK, Press(IDOK, IDC_VC_PATH, folder.Path("vc").Str()), kOK, kOK, kOK}, dwThreadId),
-              (Strings{"Ombrix first next", "on on off off", "VC", "SYSTEM",
-                       "Подтверждение замены: " + Messages::ReplaceQuestion(folder.Path("vc\\big.dll")).Str(),
-                       "Ombrix: " + Messages::CannotMove(package.Path("VC7\\big.dll"), folder.Path("vc\\big.dll")).Str(),
-                       "Ombrix: " + std::string(Messages::kProblems)}));
+    EXPECT_EQ(end.seen, (Strings{"Ombrix first next", "on on off off", "VC", "SYSTEM",
+                                 "Подтверждение замены: " + Messages::ReplaceQuestion(folder.Path("vc\\big.dll")).Str(),
+                                 "Установщик: " + Messages::CannotMove(package.Path("VC7\\big.dll"),
+                                                                       folder.Path("vc\\big.dll")).Str(),
+                                 "Ombrix: " + std::string(Messages::kProblems)}));
+    EXPECT_EQ(end.exitCode, "1\n");
     EXPECT_EQ(folder.List("vc"), Strings{"big.dll"});
     EXPECT_EQ(folder.Read("vc\\big.dll"), "old");
     EXPECT_EQ(package.Read("VC7\\big.dll"), std::string(8 << 20, 'x'));
+}
+
+// Killed while it copies a large file from another file system, the program leaves no part of
+// it: the system removes the temporary copy with the program's handles. The next run removes
+// what a power cut would have left, installs, and loads none of the DLLs put beside it under the
+// names Wine loads on demand, though Windows' order (the program's folder first) is forced.
+TEST(Program, KilledMidCopyLeavesNothingAndTheNextRunLoadsNoDllFromItsFolder)
+{
+    CTestFolder folder, package(true);
+    const std::string big(64 << 20, 'b');
+    package.Write("VC7\\big.dll", big);
+    folder.Write("vc\\big.dll", "old");
+    RunProgram(package, "Ombrix.exe", "", InstallInto(folder.Path("vc")), [&](HANDLE hProcess) {
+        for (int nWait = 0; folder.List("vc").size() < 2 && nWait < 10000; ++nWait)
+            ::Sleep(1);
+        EXPECT_EQ(folder.List("vc").size(), 2u) << "no temporary copy seen";
+        ::TerminateProcess(hProcess, 9);
+    });
+    for (int nWait = 0; folder.List("vc").size() > 1 && nWait < 200; ++nWait)
+        ::Sleep(10);
+    EXPECT_EQ(folder.List("vc"), Strings{"big.dll"});
+    EXPECT_EQ(folder.Read("vc\\big.dll"), "old");
+    EXPECT_EQ(package.Read("VC7\\big.dll"), big);
+
+    folder.Write("vc\\~ombrix-0000abcd.tmp", "fragment");
+    const std::wstring planted = BuiltProgramPath().substr(0, BuiltProgramPath().rfind(L'\\')) + L"\\tests\\ombrix_planted.dll";
+    for (const char* pszName : {"uxtheme", "ole32", "combase", "rpcrt4"})
+        ::CopyFileW(planted.c_str(), Widen(package.Path(pszName + std::string(".dll"))).c_str(), FALSE);
+    std::vector<Step> steps = InstallInto(folder.Path("vc"));
+    steps.push_back(kOK);
+    ProgramEnd end = RunProgram(package, "Ombrix.exe", "WINEDLLOVERRIDES='uxtheme,ole32,combase,rpcrt4=n,b'", steps);
+    EXPECT_EQ(end.seen.back(), "Ombrix: " + std::string(Messages::kSuccess));
+    EXPECT_EQ(end.exitCode, "0\n");
+    EXPECT_EQ(folder.List("vc"), Strings{"big.dll"});
+    EXPECT_EQ(folder.Read("vc\\big.dll"), big);
+    EXPECT_EQ(package.List(), (Strings{"Ombrix.exe", "combase.dll", "exit-code", "ole32.dll", "rpcrt4.dll", "uxtheme.dll"}));
 }
 
 // ---- the long-path rule every path passes ----
