@@ -63,9 +63,9 @@ demo_write() {
     printf '%s' "$2" >"$1"
 }
 
-# Lays out a fresh package next to a copy of Ombrix.exe, clears earlier demo files from both
-# destinations, and puts an older ReadMe-ru.txt into the Visual C++ directory so that one
-# replace question comes.
+# Lays out a fresh package next to a copy of Ombrix.exe (the build's, or the one OMBRIX_DEMO_EXE
+# names, such as a signed release), clears earlier demo files from both destinations, and puts
+# an older ReadMe-ru.txt into the Visual C++ directory so that one replace question comes.
 demo_package() {
     rm -rf "$PACKAGE_DIR" "$VC_DIR" "$SYSTEM_DIR/mfc-ru"
     local entry
@@ -73,7 +73,7 @@ demo_package() {
         rm -rf "$(demo_path "$(demo_destination "${entry%%|*}")")"
         demo_write "$(demo_path "$PACKAGE_WIN\\${entry%%|*}")" "${entry#*|}"
     done
-    cp "$OMBRIX_BUILD_DIR/Ombrix.exe" "$PACKAGE_DIR/"
+    cp "${OMBRIX_DEMO_EXE:-$OMBRIX_BUILD_DIR/Ombrix.exe}" "$PACKAGE_DIR/Ombrix.exe"
     demo_write "$VC_DIR/ReadMe-ru.txt" "Файлы русификации мастеров, версия 1"
 }
 

@@ -5,13 +5,14 @@ set -euo pipefail
 
 BUILD_DIR=${1:-build}
 # Everything the make commands use, installed without recommendations, so each one is named:
-# the cross compilers and their binutils (strip, objdump), Wine, GoogleTest's sources,
+# the cross compilers and their binutils (objdump, strings), Wine, GoogleTest's sources,
 # xvfb-run with the xauth it needs, ImageMagick's convert (the pictures), shellcheck (the
-# scripts' test), and the fonts of the windows the demo draws: Wine's own (Marlett draws the
+# scripts' test), the fonts of the windows the demo draws: Wine's own (Marlett draws the
 # caption buttons) and Liberation, without which the dialogs come out in another font and
-# wider than the pictures in docs/.
+# wider than the pictures in docs/; and for the release, osslsigncode (signing) with openssl
+# (the test's throwaway certificates) and git (the test's copies of the tracked sources).
 PACKAGES=(cmake make g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386 googletest
-    xvfb xauth imagemagick shellcheck fonts-wine fonts-liberation)
+    xvfb xauth imagemagick shellcheck fonts-wine fonts-liberation osslsigncode openssl git)
 
 missing=()
 for pkg in "${PACKAGES[@]}"; do
