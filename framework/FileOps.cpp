@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cwchar>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -55,6 +56,13 @@ bool CopyContent(HANDLE hFrom, HANDLE hTo)
         if (!::WriteFile(hTo, buffer, nRead, &nWritten, nullptr) || nWritten != nRead)
             return false;
     }
+}
+
+// The folder part and the name part of a path.
+std::pair<std::wstring, std::wstring> SplitPath(const std::wstring& path)
+{
+    size_t nSeparator = path.find_last_of(L"\\/");
+    return {path.substr(0, nSeparator), path.substr(nSeparator + 1)};
 }
 
 // Temporary copies are named "~ombrix-" and eight hex digits ".tmp": short and of one length,
@@ -133,7 +141,7 @@ bool CopyIntoPlace(const std::wstring& from, const std::wstring& to, bool bRepla
     if (!::GetFileInformationByHandleEx(source.Get(), FileBasicInfo, &basic, sizeof basic))
         return false;
 
-    std::wstring folder = to.substr(0, to.find_last_of(L'\\'));
+    std::wstring folder = SplitPath(to).first;
     RemoveLeftoverCopies(folder);
     CHandle copy(CreateTemporary(folder));
     if (!copy.IsValid())
@@ -181,14 +189,20 @@ CFileIdentity IdentityOf(const std::wstring& path)
 
 // A move the system reported done: the source is gone, or it was a second name (a hard link)
 // of the target, which the rename left standing, and goes now that it is known to be that file.
+// The target's own name, reached through another spelling of its folder, is not a second name.
 bool FinishMove(const std::wstring& from, const std::wstring& to)
 {
     if (::GetFileAttributesW(from.c_str()) == INVALID_FILE_ATTRIBUTES)
         return true;
-    if (IdentityOf(from) == IdentityOf(to))
-        return ::DeleteFileW(from.c_str()) != FALSE;
-    ::SetLastError(ERROR_ALREADY_EXISTS);
-    return false;
+    if (!(IdentityOf(from) == IdentityOf(to))) {
+        ::SetLastError(ERROR_ALREADY_EXISTS);
+        return false;
+    }
+    auto [fromFolder, fromName] = SplitPath(from);
+    auto [toFolder, toName] = SplitPath(to);
+    bool bOneName = IdentityOf(fromFolder) == IdentityOf(toFolder) &&
+                    ::CompareStringOrdinal(fromName.c_str(), -1, toName.c_str(), -1, TRUE) == CSTR_EQUAL;
+    return bOneName || ::DeleteFileW(from.c_str()) != FALSE;
 }
 
 // Moves a file in one step on its volume, or into place on another volume.
