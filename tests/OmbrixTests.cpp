@@ -213,20 +213,20 @@ void Install(World& w, const Story& story, bool bExact)
     // Each package file whole (content, attributes, time) in exactly one place: the package, or
     // where it goes; in the package when its component was not chosen, and else only when the
     // answer was "Нет", the run was cancelled, or a notice named the file or a folder above it.
-    auto named = [&](std::string entry) {
-        for (size_t nCut = entry.size(); nCut != std::string::npos; nCut = entry.rfind('\\')) {
-            entry.resize(nCut);
-            for (const std::string& notice : notices)
-                if ((notice + "\n").find("\n" + w.InPackage(entry).Str() + "\n") != std::string::npos)
-                    return true;
-        }
-        return false;
+    Strings reported;   // the package entries the notices name (on their second line), each with a backslash after it
+    for (const std::string& notice : notices) {
+        size_t nStart = notice.find('\n') + 1;
+        reported.push_back(notice.substr(nStart, notice.find('\n', nStart) - nStart) + "\\");
+    }
+    auto named = [&](const std::string& file) {
+        std::string path = (w.InPackage(file) + "\\").Str();
+        return std::any_of(reported.begin(), reported.end(), [&](auto& entry) { return path.rfind(entry, 0) == 0; });
     };
     for (const std::string& file : files) {
         bool bStayed = ReadFileAt(w.InPackage(file)) == file, bInstalled = ReadFileAt(Target(w, file)) == file;
         EXPECT_NE(bStayed, bInstalled) << file << " in both places or in neither";
         FileState was = packed[file], now = StateOf(bStayed ? w.InPackage(file) : Target(w, file));
-        EXPECT_EQ(std::tie(now.dwAttributes, now.nWritten), std::tie(was.dwAttributes, was.nWritten)) << file;
+        EXPECT_EQ(std::make_pair(now.dwAttributes, now.nWritten), std::make_pair(was.dwAttributes, was.nWritten)) << file;
         bool bChosen = story.components & (file[0] == 'V' ? 1 : 2);
         EXPECT_TRUE(bStayed ? !bChosen || atCancel || declined.count(Upper(Target(w, file).Str())) || named(file)
                             : bChosen && !named(file)) << file << (bStayed ? " stayed unexplained" : " moved though not to");
