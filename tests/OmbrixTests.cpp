@@ -330,7 +330,7 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
     for (unsigned nCase = 0; nCase < nCases && !HasFailure(); ++nCase) {
         SCOPED_TRACE("OMBRIX_SEED=" + std::to_string(seed) + " repeats this run; case " + std::to_string(nCase));
         Story story{"random", {}, {}, nullptr, std::array{1, 2, 3, 3}[rng() % 4], {}, {}};
-        bool bElsewhere = chance(40), bOneFolder = chance(30), bSpelt = chance(bOneFolder ? 50 : 15), bMissing = chance(5),
+        bool bElsewhere = chance(40), bOneFolder = chance(40), bSpelt = chance(bOneFolder ? 50 : 15), bMissing = chance(5),
              bBusy = chance(10);
         story.setUp = [&story, bElsewhere, bOneFolder, bSpelt, bMissing, bBusy](World& w) {
             if (bElsewhere)
@@ -341,11 +341,13 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
             w.vc = bMissing ? w.folder.Path("missing\\vc") : bSpelt ? w.folder.Path() + "\\\\vc\\" : w.vc;
         };
         std::map<std::string, std::string> files;   // by the name in capitals: one file per name
+        std::set<std::string> twins;   // what follows the component's folder in both components' files, in capitals
         for (int nFile = rng() % 12; nFile > 0; --nFile) {
             std::string file = chance(50) ? "VC7" : "System";
             if (!files.empty() && chance(35)) {
                 std::string twin = std::next(files.begin(), rng() % files.size())->second, rest = twin.substr(twin.find('\\'));
                 file = (twin[0] == 'V' ? "System" : "VC7") + (chance(50) ? Upper(rest) : rest);
+                twins.insert(Upper(rest));
             }
             for (int nDepth = rng() % 3; nDepth >= 0 && file.find('\\') == std::string::npos; --nDepth)
                 file += "\\" + std::string(names[rng() % 7]) + (nDepth ? " папка" : "");
@@ -355,7 +357,8 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
             story.package.push_back(std::string(chance(nReadOnly) ? "*" : "") + (chance(15) ? "~" : "") +
                                     (chance(5) ? "$" : "") + (chance(30) ? "^" : "") + file);
             std::string rest = file.substr(file.find('\\'));
-            if (chance(25))
+            // A file often waits where twins go, so that a replacement comes before the second clash.
+            if (chance(twins.count(Upper(rest)) ? 60 : 25))
                 story.waiting.push_back((chance(20) ? "*" : "") + std::string(file[0] == 'V' || bOneFolder ? "vc" : "sys") +
                                         (chance(30) ? Upper(rest) : rest) + (chance(10) ? "\\inside.txt" : ""));
             story.answers.push_back(std::vector<int>{IDOK, IDC_YES_ALL, IDC_NO, IDC_NO, IDOK, IDCANCEL, kEnterKey, IDOK,
