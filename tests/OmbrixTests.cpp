@@ -22,6 +22,22 @@ using Strings = std::vector<std::string>;
 
 const int kEnterKey = -VK_RETURN, kEscapeKey = -VK_ESCAPE;   // answers given by a key, not a click
 
+// The texts a user reads, copied character for character from the program's documentation
+// and kept apart from the program's own table of texts, so that a text changed there fails here.
+namespace Said
+{
+const std::string kTitle = "Ombrix", kQuestionTitle = "Подтверждение замены", kAborted = "Установка была прервана.",
+                  kProblems = "При установке возникли проблемы.\nВозможно, пакет придется установить заново.",
+                  kSuccess = "Установка успешно завершена.", kNoPath = "Укажите путь установки.",
+                  kFirst = "Файлы русификации проектов AppWizard", kSecond = "Файлы локализации MFC-приложений",
+                  kBack = "<< Назад", kNext = "Далее >>", kCancel = "Отмена", kYes = "Да", kYesToAll = "Да - для всех",
+                  kNo = "Нет", kVcLabel = "Путь установки Visual C++ 7.1", kSystemLabel = "Системная папка:",
+                  kQuestionTemplate = "Файл существует.\nПерезаписать?";
+std::string Replace(const std::string& target) { return "Файл \"" + target + "\"\nсуществует. Перезаписать?"; }
+std::string CannotMove(const CString& from, const CString& to) { return "Невозможно переместить файл\n" + (from + "\nв\n" + to).Str(); }
+std::string NoPackageFolder(const CString& folder) { return "Не найдена папка пакета\n" + folder.Str(); }
+}  // namespace Said
+
 // The place a story's set-up can change before the run.
 struct World
 {
@@ -31,15 +47,17 @@ struct World
     CString InPackage(const std::string& entry) const { return package + "\\" + CString(entry); }
 };
 
+// Marks before a file's path: "*" read-only, "~" hidden, "$" system, "^" an old last-write time.
+const std::string kMarks = "*~$^";
+
 struct Story
 {
     const char* name;
-    Strings package;        // below the package ("VC7\\a.txt"); each file holds its own name
-    Strings waiting;        // below the test folder, each holding "old"; "*vc\\a": read-only
+    Strings package;        // marked files below the package ("~VC7\\a.txt"), each holding its own name
+    Strings waiting;        // marked files below the test folder, each holding "old"
     std::function<void(World&)> setUp;
     int components;         // 1 VC7, 2 System, 3 both
     std::vector<int> answers;   // to the questions, in order; "Отмена" once they run out
-    Strings stays;          // package files left in the package
     Strings notices;        // entries that could not be moved; "!VC7": a missing package folder
 };
 
@@ -58,48 +76,90 @@ FileKey Key(const CString& path)
     return {id.dwVolume, id.bKnown ? id.nIndex : ~0ULL};
 }
 
-// A file's content, whether it is read-only, and which file it is.
+// A name in capitals, as Windows compares names.
+std::string Upper(const std::string& text)
+{
+    std::wstring wide = Widen(CString(text));
+    ::CharUpperBuffW(&wide[0], static_cast<DWORD>(wide.size()));
+    return Narrow(wide.c_str()).Str();
+}
+
+// A file's content, the attributes a move keeps (read-only, hidden, system), its last-write
+// time (a folder's, and a linked one's, follows its entries), and which file it is.
 struct FileState
 {
     std::optional<std::string> content;
-    bool bReadOnly;
+    DWORD dwAttributes;
+    ULONGLONG nWritten;
     FileKey key;
-    bool operator==(const FileState& o) const { return std::tie(content, bReadOnly, key) == std::tie(o.content, o.bReadOnly, o.key); }
+    auto Tied() const { return std::tie(content, dwAttributes, nWritten, key); }
+    bool operator==(const FileState& other) const { return Tied() == other.Tied(); }
 };
+
+FileState StateOf(const CString& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    ::GetFileAttributesExW(AfxFilePath(path).c_str(), GetFileExInfoStandard, &data);
+    std::optional<std::string> content = ReadFileAt(path);
+    FILETIME written = content ? data.ftLastWriteTime : FILETIME{};
+    return {content, data.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+            (static_cast<ULONGLONG>(written.dwHighDateTime) << 32) | written.dwLowDateTime, Key(path)};
+}
+
+// Writes a marked file below a folder, holding content or else its own name, and gives it
+// what its marks ask for; returns its path there.
+std::string WriteMarked(const CString& folder, const std::string& marked, const std::string& content = "")
+{
+    size_t nMarks = marked.find_first_not_of(kMarks);
+    std::string file = marked.substr(nMarks);
+    std::wstring path = AfxFilePath(folder + "\\" + CString(file));
+    WriteFileAt(Narrow(path.c_str()), content.empty() ? file : content);
+    if (marked.find('^') < nMarks) {
+        FILETIME old = {0, 0x01C30000};   // in 2002
+        HANDLE hFile = ::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ::SetFileTime(hFile, nullptr, nullptr, &old);
+        ::CloseHandle(hFile);
+    }
+    DWORD dwAttributes = 0;
+    for (char mark : marked.substr(0, nMarks))
+        dwAttributes |= mark == '^' ? 0 : 1u << kMarks.find(mark);   // read-only 1, hidden 2, system 4
+    if (dwAttributes)
+        ::SetFileAttributesW(path.c_str(), dwAttributes);
+    return file;
+}
 
 // Every file and folder below the test folder, by its path there.
 std::map<std::string, FileState> Snapshot(const CTestFolder& folder)
 {
     std::map<std::string, FileState> files;
     for (const std::string& entry : folder.List())
-        files[entry] = {folder.Read(entry),
-                        (::GetFileAttributesW(Widen(folder.Path(entry)).c_str()) & FILE_ATTRIBUTE_READONLY) != 0,
-                        Key(folder.Path(entry))};
+        files[entry] = StateOf(folder.Path(entry));
     return files;
 }
 
 // Installs a story's package in its world through the real windows, then checks what must
-// hold after any installation; with bExact also the story's own stays, notices and questions.
-// Returns how many windows the run showed.
-size_t Install(World& w, const Story& story, bool bExact)
+// hold after any installation; with bExact also the story's own notices and questions.
+void Install(World& w, const Story& story, bool bExact)
 {
+    Strings files;
     for (const std::string& file : story.package)
-        WriteFileAt(w.InPackage(file), file);
-    for (const std::string& file : story.waiting) {
-        w.folder.Write(file.substr(file[0] == '*'), "old");
-        if (file[0] == '*')
-            ::SetFileAttributesW(Widen(w.folder.Path(file.substr(1))).c_str(), FILE_ATTRIBUTE_READONLY);
-    }
+        files.push_back(WriteMarked(w.package, file));
+    for (const std::string& file : story.waiting)
+        WriteMarked(w.folder.Path(), file, "old");
     if (story.setUp)
         story.setUp(w);
     ::CreateDirectoryW(Widen(w.package).c_str(), nullptr);
 
     auto before = Snapshot(w.folder);
+    std::map<std::string, FileState> packed;
+    for (const std::string& file : files)
+        packed[file] = StateOf(w.InPackage(file));
     std::set<FileKey> confirmed;
+    std::set<std::string> declined;
     std::optional<decltype(before)> atCancel;
     bool bYesToAll = false;
     size_t nAsked = 0;
-    Strings boxes;
+    Strings boxes;   // the messages' titles, icons and texts
     CComponentsDlg page;
     page.m_bAppWizardFiles = story.components & 1;
     page.m_bMfcFiles = story.components >> 1;
@@ -110,15 +170,20 @@ size_t Install(World& w, const Story& story, bool bExact)
             window.Click(IDOK);
             return;
         }
-        // The question names, as the user reads it, a file that was there.
-        std::string text = window.MessageText();
-        FileKey target = Key(text.substr(text.find('"') + 1, text.rfind('"') - text.find('"') - 1));
-        EXPECT_TRUE(std::any_of(before.begin(), before.end(), [&](auto& was) { return was.second.key == target; })) << text;
+        // The question names, as the user reads it, a file that was there at a destination.
+        std::string text = window.MessageText(), path = text.substr(text.find('"') + 1, text.rfind('"') - text.find('"') - 1);
+        FileKey target = Key(path);
+        EXPECT_EQ(window.Caption() + "|" + text, Said::kQuestionTitle + "|" + Said::Replace(path));
+        EXPECT_TRUE(std::any_of(before.begin(), before.end(), [&](auto& was) {
+            return was.second.key == target && was.first.rfind("pkg\\", 0) != 0;
+        })) << text;
         EXPECT_FALSE(bYesToAll || atCancel) << "asked after \"Да - для всех\" or \"Отмена\": " << text;
         int answer = nAsked < story.answers.size() ? story.answers[nAsked] : IDCANCEL;
         ++nAsked;
         if (answer == IDOK || answer == kEnterKey || answer == IDC_YES_ALL)
             confirmed.insert(target);
+        if (answer == IDC_NO)
+            declined.insert(Upper(path));
         bYesToAll = bYesToAll || answer == IDC_YES_ALL;
         if (answer == IDCANCEL || answer == kEscapeKey)
             atCancel = Snapshot(w.folder);
@@ -127,28 +192,44 @@ size_t Install(World& w, const Story& story, bool bExact)
     page.RunInstallation(w.vc, w.sys);
     driver.Stop();
 
-    // A notice with the application's title for each entry that could not be moved, and the
-    // summary last: aborted after "Отмена", problems after a notice, success otherwise.
+    // A notice for each entry that could not be moved, titled with the name of the program (the
+    // test program here), and the summary last: aborted after "Отмена", problems after a notice,
+    // success otherwise.
     std::multiset<std::string> notices(boxes.begin(), boxes.end() - !boxes.empty()), expected;
     UINT summaryIcon = atCancel ? MB_ICONERROR : notices.empty() ? MB_ICONINFORMATION : MB_ICONEXCLAMATION;
-    EXPECT_EQ(boxes.empty() ? "" : boxes.back(), std::string(Messages::kCaption) + "|" + std::to_string(summaryIcon) + "|" +
-              (atCancel ? Messages::kAborted : notices.empty() ? Messages::kSuccess : Messages::kProblems));
-    std::string noticeHead = AfxGetApp()->m_strAppName.Str() + "|" + std::to_string(MB_ICONEXCLAMATION) + "|";
+    EXPECT_EQ(boxes.empty() ? "" : boxes.back(), Said::kTitle + "|" + std::to_string(summaryIcon) + "|" +
+              (atCancel ? Said::kAborted : notices.empty() ? Said::kSuccess : Said::kProblems));
+    std::string noticeHead = "ombrix_tests|" + std::to_string(MB_ICONEXCLAMATION) + "|";
     for (const std::string& notice : notices)
         EXPECT_EQ(notice.rfind(noticeHead, 0), 0u) << notice;
     for (const std::string& entry : story.notices)
-        expected.insert(noticeHead + (entry[0] == '!' ? Messages::NoPackageFolder(w.InPackage(entry.substr(1)))
-                                                      : Messages::CannotMove(w.InPackage(entry), Target(w, entry))).Str());
+        expected.insert(noticeHead + (entry[0] == '!' ? Said::NoPackageFolder(w.InPackage(entry.substr(1)))
+                                                      : Said::CannotMove(w.InPackage(entry), Target(w, entry))));
     if (bExact) {
         EXPECT_EQ(notices, expected);
         EXPECT_EQ(nAsked, story.answers.size()) << "questions asked";
     }
 
-    // Each package file whole in exactly one place: the package, or where it goes.
-    for (const std::string& file : story.package) {
+    // Each package file whole (content, attributes, time) in exactly one place: the package, or
+    // where it goes; in the package when its component was not chosen, and else only when the
+    // answer was "Нет", the run was cancelled, or a notice named the file or a folder above it.
+    Strings reported;   // the package entries the notices name (on their second line), each with a backslash after it
+    for (const std::string& notice : notices) {
+        size_t nStart = notice.find('\n') + 1;
+        reported.push_back(notice.substr(nStart, notice.find('\n', nStart) - nStart) + "\\");
+    }
+    auto named = [&](const std::string& file) {
+        std::string path = (w.InPackage(file) + "\\").Str();
+        return std::any_of(reported.begin(), reported.end(), [&](auto& entry) { return path.rfind(entry, 0) == 0; });
+    };
+    for (const std::string& file : files) {
         bool bStayed = ReadFileAt(w.InPackage(file)) == file, bInstalled = ReadFileAt(Target(w, file)) == file;
         EXPECT_NE(bStayed, bInstalled) << file << " in both places or in neither";
-        EXPECT_TRUE(!bExact || bStayed == (std::count(story.stays.begin(), story.stays.end(), file) > 0)) << file;
+        FileState was = packed[file], now = StateOf(bStayed ? w.InPackage(file) : Target(w, file));
+        EXPECT_EQ(std::make_pair(now.dwAttributes, now.nWritten), std::make_pair(was.dwAttributes, was.nWritten)) << file;
+        bool bChosen = story.components & (file[0] == 'V' ? 1 : 2);
+        EXPECT_TRUE(bStayed ? !bChosen || atCancel || declined.count(Upper(Target(w, file).Str())) || named(file)
+                            : bChosen && !named(file)) << file << (bStayed ? " stayed unexplained" : " moved though not to");
     }
     // Nothing else changes: nothing after "Отмена", no file lost, a file that was there
     // replaced only after a "Да" and never when read-only, and each new file an installed one.
@@ -162,12 +243,11 @@ size_t Install(World& w, const Story& story, bool bExact)
             continue;
         EXPECT_TRUE(state.content && Key(Target(w, *state.content)) == state.key) << path << " changed, not installed there";
         EXPECT_TRUE(was == before.end() || confirmed.count(was->second.key) || bYesToAll) << path << " replaced without \"Да\"";
-        EXPECT_TRUE(was == before.end() || !was->second.bReadOnly) << path << " replaced though read-only";
+        EXPECT_TRUE(was == before.end() || !(was->second.dwAttributes & FILE_ATTRIBUTE_READONLY)) << path << " replaced though read-only";
     }
     // No package folder is left empty.
     for (const std::string& entry : ListTree(w.package))
         EXPECT_TRUE(entry.back() != '\\' || !ListTree(w.InPackage(entry)).empty()) << entry << " left empty";
-    return nAsked + boxes.size();
 }
 
 class Installation : public ::testing::TestWithParam<Story> {};
@@ -183,121 +263,120 @@ const Strings kTree = {"VC7\\a.txt", "VC7\\sub\\b.txt", "VC7\\sub\\deep\\c.txt"}
 // read-only one, a folder.
 const Strings kUnreplaceable = {"vc\\a.txt", "*vc\\sub\\b.txt", "vc\\sub\\deep\\c.txt\\inside.txt"};
 
-// A row's set-up step: the file below the test folder held open without delete sharing.
-std::function<void(World&)> HoldOpen(std::string file)
+// A set-up step: a file held open without delete sharing.
+void HoldOpen(World& w, const CString& path)
 {
-    return [file](World& w) {
-        w.held.emplace_back(::CreateFileW(Widen(w.folder.Path(file)).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                          OPEN_EXISTING, 0, nullptr), ::CloseHandle);
-    };
+    w.held.emplace_back(::CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr),
+                        ::CloseHandle);
 }
 
-// A row's set-up step: the package moved to another file system.
+// A set-up step: the package moved to another file system, with its attributes and times.
 void PackageOnAnotherFileSystem(World& w)
 {
     auto other = std::make_shared<CTestFolder>(true);
     for (const std::string& entry : ListTree(w.package))
-        if (entry.back() != '\\')
-            other->Write(entry, *ReadFileAt(w.InPackage(entry)));
+        if (entry.back() != '\\') {
+            // Copied over a file written first for its folders, which keeps that one's attributes.
+            other->Write(entry, "");
+            ::CopyFileW(Widen(w.InPackage(entry)).c_str(), Widen(other->Path(entry)).c_str(), FALSE);
+            ::SetFileAttributesW(Widen(other->Path(entry)).c_str(), ::GetFileAttributesW(Widen(w.InPackage(entry)).c_str()));
+        }
     RemoveTree(w.package);
     w.package = other->Path();
     w.held.push_back(other);
 }
 
 INSTANTIATE_TEST_SUITE_P(Stories, Installation, ::testing::Values(
-    Story{"merges_unicode_trees_into_what_is_there", {"VC7\\top.txt", "VC7\\Мастер\\глубже\\文件.dat",
-          "System\\mfc71rus.dll"}, {"vc\\Мастер\\already.txt"}, nullptr, 3, {}, {}, {}},
-    Story{"enter_replaces_in_a_folder_with_an_ampersand", kTree, {"R&D\\a.txt"},
-          [](World& w) { w.vc = w.folder.Path("R&D"); }, 1, {kEnterKey}, {}, {}},
-    Story{"yes_to_all_asks_once_for_both_components", {"VC7\\a.txt", "VC7\\sub\\b.txt", "System\\c.dll"},
-          {"vc\\a.txt", "vc\\sub\\b.txt", "sys\\c.dll"}, nullptr, 3, {IDC_YES_ALL}, {}, {}},
-    Story{"no_keeps_the_file_and_its_folders_without_a_problem", kTree, {"vc\\sub\\deep\\c.txt"}, nullptr, 1,
-          {IDC_NO}, {"VC7\\sub\\deep\\c.txt"}, {}},
-    Story{"cancel_deep_down_stops_everything", {"VC7\\l1\\l2\\clash.txt", "System\\s.dll"},
-          {"vc\\l1\\l2\\clash.txt"}, nullptr, 3, {kEscapeKey}, {"VC7\\l1\\l2\\clash.txt", "System\\s.dll"}, {}},
-    Story{"only_the_second_component", kBoth, {}, nullptr, 2, {}, {"VC7\\a.txt"}, {}},
-    Story{"a_busy_file_in_the_first_still_lets_the_second_move", kBoth, {},
-          HoldOpen("pkg\\VC7\\a.txt"), 3, {}, {"VC7\\a.txt"}, {"VC7\\a.txt"}},
-    Story{"busy_read_only_and_folder_targets_stay_and_are_reported", kTree, kUnreplaceable, HoldOpen("vc\\a.txt"), 1,
-          {IDOK, IDOK, IDOK}, kTree, kTree},
-    Story{"missing_package_folder_is_a_problem", {"System\\b.dll"}, {}, nullptr, 3, {}, {}, {"!VC7"}},
-    Story{"destination_whose_parent_is_missing", kTree, {}, [](World& w) { w.vc = w.folder.Path("missing\\vc"); },
-          1, {}, kTree, kTree},
+    Story{"busy_read_only_and_folder_targets_stay_and_are_reported", kTree, kUnreplaceable,
+          [](World& w) { HoldOpen(w, w.folder.Path("vc\\a.txt")); }, 1, {IDOK, IDOK, IDOK}, kTree},
+    Story{"missing_package_folder_is_a_problem", {"System\\b.dll"}, {}, nullptr, 3, {}, {"!VC7"}},
+    Story{"destination_whose_parent_is_missing", kTree, {}, [](World& w) { w.vc = w.folder.Path("missing\\vc"); }, 1, {},
+          kTree},
     Story{"destinations_with_a_forbidden_character_or_on_no_drive", kBoth, {},
-          [](World& w) { w.vc = w.folder.Path("vc|x"); w.sys = "B:\\Ombrix"; }, 3, {}, kBoth, kBoth},
-    Story{"destination_with_trailing_and_doubled_backslashes", kTree, {},
-          [](World& w) { w.vc = w.folder.Path() + "\\\\vc\\"; }, 1, {}, {}, {}},
+          [](World& w) { w.vc = w.folder.Path("vc|x"); w.sys = "B:\\Ombrix"; }, 3, {}, kBoth},
     Story{"destination_inside_the_package_spelt_otherwise", kTree, {},
-          [](World& w) { w.vc = w.folder.Path("PKG\\vc7\\\\Sub\\out\\"); }, 1, {}, {}, {}},
+          [](World& w) { w.vc = w.folder.Path("PKG\\vc7\\\\Sub\\out\\"); }, 1, {}, {}},
     Story{"destination_inside_the_package_through_drive_z", kTree, {}, [](World& w) {
               std::string unix = "Z:" + UnixPath(w.package + "\\VC7") + "/out";
               std::replace(unix.begin(), unix.end(), '/', '\\');
               w.vc = unix;
-          }, 1, {}, {}, {}},
+          }, 1, {}, {}},
     Story{"links_out_of_and_up_the_package_are_not_followed", kTree, {"outside\\f.txt"}, [](World& w) {
               MakeUnixLink(w.folder.Path("outside"), w.package + "\\VC7\\sub\\ext");
               MakeUnixLink(w.package + "\\VC7", w.package + "\\VC7\\sub\\loop");
-          }, 1, {}, {}, {"VC7\\sub\\ext", "VC7\\sub\\loop"}},
+          }, 1, {}, {"VC7\\sub\\ext", "VC7\\sub\\loop"}},
     Story{"a_package_folder_that_is_a_link", {"System\\b.dll"}, {"outside\\f.txt"},
-          [](World& w) { MakeUnixLink(w.folder.Path("outside"), w.package + "\\VC7"); }, 3, {}, {}, {"VC7"}},
-    Story{"one_folder_for_both_never_replaces_what_the_run_placed", {"VC7\\readme.txt", "VC7\\x.dll",
-          "System\\readme.txt"}, {"vc\\x.dll"}, [](World& w) { w.sys = w.folder.Path("VC\\"); }, 3, {IDC_YES_ALL},
-          {"System\\readme.txt"}, {"System\\readme.txt"}},
-    Story{"package_on_another_file_system_moves_and_replaces", {"VC7\\a.txt", "VC7\\sub\\b.txt", "System\\c.dll"},
-          {"vc\\a.txt"}, PackageOnAnotherFileSystem, 3, {IDOK}, {}, {}},
-    Story{"across_file_systems_unreplaceable_targets_keep_both_files", kTree, kUnreplaceable,
-          [](World& w) { HoldOpen("vc\\a.txt")(w); PackageOnAnotherFileSystem(w); }, 1, {IDOK, IDOK, IDOK}, kTree, kTree},
-    Story{"across_file_systems_into_a_missing_folder", kTree, {},
-          [](World& w) { PackageOnAnotherFileSystem(w); w.vc = w.folder.Path("missing\\vc"); }, 1, {}, kTree, kTree},
+          [](World& w) { MakeUnixLink(w.folder.Path("outside"), w.package + "\\VC7"); }, 3, {}, {"VC7"}},
     Story{"across_file_systems_a_name_of_250_characters", {"VC7\\" + std::string(250, 'n')}, {},
-          PackageOnAnotherFileSystem, 1, {}, {}, {}},
+          PackageOnAnotherFileSystem, 1, {}, {}},
     // A move onto a second name of the very file (a hard link) leaves only the destination's name.
     Story{"onto_a_hard_link_of_the_same_file", {"VC7\\a.txt"}, {}, [](World& w) {
               ::CreateDirectoryW(Widen(w.vc).c_str(), nullptr);
               RunUnix(L"/bin/ln", UnixPath(w.InPackage("VC7\\a.txt")) + " " + UnixPath(w.vc + "\\a.txt"), w.vc + "\\a.txt", true);
-          }, 1, {}, {}, {}}),
+          }, 1, {}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- randomized installations, checked for what must always hold ----
 
+// Each case draws a package of marked files, some of them with the other component's names (in
+// the same letter case or another), one of them now and then busy, files waiting where some go
+// (read-only, in another letter case, folders), the answers, the destinations (now and then one
+// folder for both, spelt otherwise, or in a missing folder) and the package's file system.
 TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
 {
     auto setting = [](const char* pszName, unsigned nDefault) {
         return std::getenv(pszName) ? static_cast<unsigned>(std::strtoul(std::getenv(pszName), nullptr, 10)) : nDefault;
     };
     unsigned seed = setting("OMBRIX_SEED", std::random_device()()), nCases = setting("OMBRIX_CASES", 120);
-    unsigned nFiles = 0, nWindows = 0;
+    unsigned nFiles = 0, nElsewhere = 0;
     std::mt19937 rng(seed);
     auto chance = [&](unsigned nPercent) { return rng() % 100 < nPercent; };
     const char* const names[] = {"readme.txt", "с пробелом.dat", "a.b", "Файл", "Ελληνικά", "文件.dll", "R&D"};
     for (unsigned nCase = 0; nCase < nCases && !HasFailure(); ++nCase) {
         SCOPED_TRACE("OMBRIX_SEED=" + std::to_string(seed) + " repeats this run; case " + std::to_string(nCase));
-        Story story{"random", {}, {}, nullptr, static_cast<int>(1 + rng() % 3), {}, {}, {}};
-        // Now and then one folder for both components, so the second meets the first's files.
-        bool bOneFolder = chance(20);
-        if (bOneFolder)
-            story.setUp = [](World& w) { w.sys = w.vc; };
-        std::set<std::string> files;
+        Story story{"random", {}, {}, nullptr, std::array{1, 2, 3, 3}[rng() % 4], {}, {}};
+        bool bElsewhere = chance(40), bOneFolder = chance(40), bSpelt = chance(bOneFolder ? 50 : 15), bMissing = chance(5),
+             bBusy = chance(10);
+        story.setUp = [&story, bElsewhere, bOneFolder, bSpelt, bMissing, bBusy](World& w) {
+            if (bElsewhere)
+                PackageOnAnotherFileSystem(w);
+            if (bBusy && !story.package.empty())
+                HoldOpen(w, w.InPackage(story.package[0].substr(story.package[0].find_first_not_of(kMarks))));
+            w.sys = bOneFolder ? w.vc : w.sys;
+            w.vc = bMissing ? w.folder.Path("missing\\vc") : bSpelt ? w.folder.Path() + "\\\\vc\\" : w.vc;
+        };
+        std::map<std::string, std::string> files;   // by the name in capitals: one file per name
+        std::set<std::string> twins;   // what follows the component's folder in both components' files, in capitals
         for (int nFile = rng() % 12; nFile > 0; --nFile) {
             std::string file = chance(50) ? "VC7" : "System";
-            for (int nDepth = rng() % 3; nDepth >= 0; --nDepth)
+            if (!files.empty() && chance(35)) {
+                std::string twin = std::next(files.begin(), rng() % files.size())->second, rest = twin.substr(twin.find('\\'));
+                file = (twin[0] == 'V' ? "System" : "VC7") + (chance(50) ? Upper(rest) : rest);
+                twins.insert(Upper(rest));
+            }
+            for (int nDepth = rng() % 3; nDepth >= 0 && file.find('\\') == std::string::npos; --nDepth)
                 file += "\\" + std::string(names[rng() % 7]) + (nDepth ? " папка" : "");
-            files.insert(file);
+            files.emplace(Upper(file), file);
         }
-        for (const std::string& file : files) {
-            story.package.push_back(file);
-            if (chance(25))
+        for (const auto& [key, file] : files) {
+            story.package.push_back(std::string(chance(15) ? "*" : "") + (chance(15) ? "~" : "") +
+                                    (chance(5) ? "$" : "") + (chance(30) ? "^" : "") + file);
+            std::string rest = file.substr(file.find('\\'));
+            // A file often waits where twins go, so that a replacement comes before the second clash.
+            if (chance(twins.count(Upper(rest)) ? 60 : 25))
                 story.waiting.push_back((chance(20) ? "*" : "") + std::string(file[0] == 'V' || bOneFolder ? "vc" : "sys") +
-                                        file.substr(file.find('\\')));
-            story.answers.push_back(std::vector<int>{IDOK, IDC_YES_ALL, IDC_NO, IDC_NO, IDOK, IDCANCEL}[rng() % 6]);
+                                        (chance(30) ? Upper(rest) : rest) + (chance(10) ? "\\inside.txt" : ""));
+            story.answers.push_back(std::vector<int>{IDOK, IDC_YES_ALL, IDC_NO, IDC_NO, IDOK, IDCANCEL, kEnterKey, IDOK,
+                                                     IDC_NO, kEscapeKey}[rng() % 10]);
         }
         World w;
         w.folder.Write("vc\\bystander.txt", "не трогать");
-        nWindows += static_cast<unsigned>(Install(w, story, false));
+        Install(w, story, false);
         nFiles += static_cast<unsigned>(files.size());
+        nElsewhere += bElsewhere;
     }
-    std::printf("randomized installation: seed %u, %u cases, %u package files, %u questions and messages\n", seed,
-                nCases, nFiles, nWindows);
+    std::printf("randomized installation: seed %u, %u cases (%u with the package on another file system), %u package "
+                "files\n", seed, nCases, nElsewhere, nFiles);
 }
 
 // ---- the wizard's page flow ----
@@ -307,12 +386,14 @@ using Step = std::function<void(CWindowProbe&, Strings& seen)>;
 
 // What a window shows a user, in a few words. The components page: its title, the boxes
 // ticked, whether "<< Назад" and "Далее >>" can be clicked, its icon. The paths page: whether
-// the first page shows under it, which labels and fields are enabled, what each field offers
-// ("VC", "SYSTEM": the default paths). A box: its title and text, "(error)" after an abort's.
-// Not the focus: Wine's dialog manager moves it as a page is activated, at its own moment.
+// the first page shows under it, which labels and fields are enabled, which field has the focus
+// once it has settled in one that can take it (up to two seconds: Wine's dialog manager moves
+// it as a page is activated, at its own moment), what each field offers ("VC", "SYSTEM": the
+// default paths). A box: its title and text, "(error)" after an abort's, the pages behind it.
 Strings Describe(CWindowProbe& window)
 {
     HWND hWnd = window.Handle();
+    DWORD dwThread = ::GetWindowThreadProcessId(hWnd, nullptr);
     if (window.GetKind() == CWindowProbe::kComponents) {
         LRESULT hIcon = CWindowProbe::Send(hWnd, WM_GETICON, ICON_BIG);
         return {window.Caption() + (window.IsChecked(IDC_APPWIZARD_FILES) ? " first" : "") +
@@ -320,11 +401,26 @@ Strings Describe(CWindowProbe& window)
                 (window.IsEnabled(IDOK) ? " next" : "") +
                 (hIcon && CWindowProbe::Send(hWnd, WM_QUERYDRAGICON) == static_cast<DWORD_PTR>(hIcon) ? " icon" : "")};
     }
-    if (window.GetKind() != CWindowProbe::kPaths)
-        return {window.Caption() + ": " + window.MessageText() + (window.MessageIcon() == MB_ICONERROR ? " (error)" : "")};
+    if (window.GetKind() != CWindowProbe::kPaths) {
+        std::string box = window.Caption() + ": " + window.MessageText() + (window.MessageIcon() == MB_ICONERROR ? " (error)" : "");
+        for (HWND hPage = nullptr; (hPage = ::FindWindowExW(nullptr, hPage, L"#32770", nullptr));)
+            if (hPage != hWnd && ::IsWindowVisible(hPage) && ::GetWindowThreadProcessId(hPage, nullptr) == dwThread)
+                box += ::GetDlgItem(hPage, IDC_VC_PATH) ? " over the second page" : " over the first page";
+        return {box};
+    }
     std::string state = ::IsWindowVisible(::GetWindow(hWnd, GW_OWNER)) ? "first page showing" : "";
     for (int nID : {IDC_VC_LABEL, IDC_VC_PATH, IDC_SYSTEM_LABEL, IDC_SYSTEM_PATH})
         state += window.IsEnabled(nID) ? " on" : " off";
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    int nFocus = 0;
+    for (int nWait = 0, nSame = 0; nWait < 200 && nSame < 20; ++nWait, ::Sleep(10)) {
+        int nNow = ::GetGUIThreadInfo(dwThread, &info) && ::IsChild(hWnd, info.hwndFocus) && ::IsWindowEnabled(info.hwndFocus)
+                       ? ::GetDlgCtrlID(info.hwndFocus) : 0;
+        nSame = nNow == nFocus && nNow ? nSame + 1 : 0;
+        nFocus = nNow;
+    }
+    state += nFocus == IDC_VC_PATH ? " focus first" : nFocus == IDC_SYSTEM_PATH ? " focus second" : " focus lost";
     CString vc, system;
     LoadDefaultPaths(vc, system);
     std::string vcText = window.Text(IDC_VC_PATH), systemText = window.Text(IDC_SYSTEM_PATH);
@@ -406,27 +502,28 @@ TEST_P(PageFlow, ShowsWhatTheChoicesAskForAndCancelsOnce)
     EXPECT_EQ(Walk(GetParam().steps), GetParam().seen);
 }
 
-const std::string kStart = "Ombrix first next icon", kAborted = "Ombrix: " + std::string(Messages::kAborted) + " (error)";
+const std::string kStart = Said::kTitle + " first next icon", kAborted = Said::kTitle + ": " + Said::kAborted + " (error)";
 INSTANTIATE_TEST_SUITE_P(Walks, PageFlow, ::testing::Values(
     WalkCase{"escape_on_the_first_page", {kToggleThenEscape, kOK}, {kStart, "011101", kAborted, "result 2"}},
     WalkCase{"close_box_on_the_first_page", {kCloseBox, kOK}, {kStart, kAborted, "result 2"}},
     WalkCase{"first_component", {Choose(true, false), Press(IDCANCEL), kOK},
-             {kStart, "on on off off", "VC", "SYSTEM", kAborted, "result 2"}},
+             {kStart, "on on off off focus first", "VC", "SYSTEM", kAborted, "result 2"}},
     WalkCase{"second_component_escape", {Choose(false, true), kEscape, kOK},
-             {kStart, "off off on on", "VC", "SYSTEM", kAborted, "result 2"}},
+             {kStart, "off off on on focus second", "VC", "SYSTEM", kAborted, "result 2"}},
     // A blank field of a chosen component is refused; Back keeps the choices, forgets the edits,
     // and the page follows new choices.
     WalkCase{"blank_path_then_back", {Choose(true, true), Press(IDOK, IDC_SYSTEM_PATH, " \t "), kOK,
                                       Press(IDC_BACK, IDC_VC_PATH, "X:\\edited"), Choose(false, true), Press(IDCANCEL), kOK},
-             {kStart, "on on on on", "VC", "SYSTEM", "Ombrix: " + std::string(Messages::kNoPath),
-              "on on on on", "VC", " \t ", "Ombrix first second next icon",
-              "off off on on", "VC", "SYSTEM", kAborted, "result 2"}}),
+             {kStart, "on on on on focus first", "VC", "SYSTEM", Said::kTitle + ": " + Said::kNoPath + " over the second page",
+              "on on on on focus second", "VC", " \t ", Said::kTitle + " first second next icon",
+              "off off on on focus second", "VC", "SYSTEM", kAborted, "result 2"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- the default paths ----
 
-// Each row: a record of a type (none: no key at all) and value, the value's last bytes cut off
-// (its terminating zero first), and what the paths page offers ("*": the default).
+// Each row: a record of a type (none: no key at all; REG_NONE: the key holds another value only)
+// and value, the value's last bytes cut off (its terminating zero first), and what the paths
+// page offers ("*": the default). The prefix's own registry holds the record.
 TEST(DefaultVcPath, TakesTheRecordedDirectoryOrTheDefault)
 {
     struct Record { std::optional<DWORD> type; std::wstring value; int nDropBytes; std::string offered; };
@@ -439,7 +536,10 @@ TEST(DefaultVcPath, TakesTheRecordedDirectoryOrTheDefault)
              {REG_EXPAND_SZ, L"%SystemDrive%\\VS\\Vc7\\", 0, "C:\\VS\\Vc7"}, {REG_DWORD, L"E:", 0, "*"},
              {REG_SZ, L"E:\\" + longName + L"\\", 0, "E:\\" + Narrow(longName.c_str()).Str()}}) {
         std::string bytes(reinterpret_cast<const char*>(record.value.c_str()), (record.value.size() + 1) * sizeof(wchar_t));
-        SetVcRecord(record.type, bytes.substr(0, bytes.size() - static_cast<size_t>(record.nDropBytes)));
+        ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kVcSetupKey);
+        if (record.type)
+            ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, kVcSetupKey, *record.type == REG_NONE ? L"Other" : kVcSetupValue,
+                              *record.type, bytes.data(), static_cast<DWORD>(bytes.size()) - record.nDropBytes);
         wchar_t system[MAX_PATH];
         ::GetSystemDirectoryW(system, MAX_PATH);
         CString vcPath, systemPath;
@@ -448,35 +548,37 @@ TEST(DefaultVcPath, TakesTheRecordedDirectoryOrTheDefault)
                                 ":\\Program Files\\Microsoft Visual Studio .NET 2003\\Vc7") << Narrow(record.value.c_str()).Str();
         EXPECT_EQ(systemPath, Narrow(system));
     }
-    SetVcRecord(std::nullopt);
+    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kVcSetupKey);
 }
 
 // ---- the built program's resources ----
 
 INT_PTR CALLBACK InertPage(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
-// What a user meets in the program as built: Russian pages, the controls that Tab visits on
-// each, in its order, with their texts; and, as it writes to the system directory, the request
-// that Windows ask for elevation as it starts.
+// What a user meets in the program as built: Russian pages with their titles, the controls that
+// Tab visits on each, in its order, with their texts, and the labels; and, as it writes to the
+// system directory, the request that Windows ask for elevation as it starts.
 TEST(Resources, PagesAreRussianTabVisitsTheirControlsInOrderAndElevationIsAsked)
 {
     HMODULE hProgram = ::LoadLibraryExW(BuiltProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    using TabStops = std::vector<std::pair<int, std::string>>;
-    const std::pair<int, std::string> kBack{IDC_BACK, "<< Назад"}, kNext{IDOK, "Далее >>"}, kCancel{IDCANCEL, "Отмена"};
-    for (const auto& [nTemplate, expected] : std::vector<std::pair<int, TabStops>>{
-             {IDD_COMPONENTS, {{IDC_APPWIZARD_FILES, "Файлы русификации проектов AppWizard"},
-                               {IDC_MFC_FILES, "Файлы локализации MFC-приложений"}, kBack, kNext, kCancel}},
-             {IDD_PATHS, {{IDC_VC_PATH, ""}, {IDC_SYSTEM_PATH, ""}, kBack, kNext, kCancel}},
-             {IDD_REPLACE, {{IDOK, "Да"}, {IDC_YES_ALL, "Да - для всех"}, {IDC_NO, "Нет"}, kCancel}}}) {
+    using Controls = std::vector<std::pair<int, std::string>>;   // 0: the title; "label": no tab stop
+    const std::pair<int, std::string> kBack{IDC_BACK, Said::kBack}, kNext{IDOK, Said::kNext}, kCancel{IDCANCEL, Said::kCancel};
+    for (const auto& [nTemplate, expected] : std::vector<std::pair<int, Controls>>{
+             {IDD_COMPONENTS, {{0, Said::kTitle}, {IDC_APPWIZARD_FILES, Said::kFirst}, {IDC_MFC_FILES, Said::kSecond}, kBack,
+                               kNext, kCancel}},
+             {IDD_PATHS, {{0, Said::kTitle}, {IDC_VC_PATH, ""}, {IDC_SYSTEM_PATH, ""}, kBack, kNext, kCancel,
+                          {IDC_VC_LABEL, "label " + Said::kVcLabel}, {IDC_SYSTEM_LABEL, "label " + Said::kSystemLabel}}},
+             {IDD_REPLACE, {{0, Said::kQuestionTitle}, {IDOK, Said::kYes}, {IDC_YES_ALL, Said::kYesToAll}, {IDC_NO, Said::kNo},
+                            kCancel, {IDC_MESSAGE, "label " + Said::kQuestionTemplate}}}}) {
         LPCWSTR pszTemplate = MAKEINTRESOURCEW(nTemplate);
         EXPECT_TRUE(::FindResourceExW(hProgram, RT_DIALOG, pszTemplate, MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT)));
         HWND hPage = ::CreateDialogParamW(hProgram, pszTemplate, nullptr, InertPage, 0);
-        TabStops stops;
+        Controls controls{{0, CWindowProbe(hPage, 0).Caption()}};
         for (HWND hChild = ::GetWindow(hPage, GW_CHILD); hChild; hChild = ::GetWindow(hChild, GW_HWNDNEXT))
-            if (::GetWindowLongW(hChild, GWL_STYLE) & WS_TABSTOP)
-                stops.emplace_back(::GetDlgCtrlID(hChild), CWindowProbe(hChild, 0).Caption());
+            if (bool bTab = ::GetWindowLongW(hChild, GWL_STYLE) & WS_TABSTOP; bTab || ::GetDlgCtrlID(hChild) != IDC_STATIC)
+                controls.emplace_back(::GetDlgCtrlID(hChild), (bTab ? "" : "label ") + CWindowProbe(hChild, 0).Caption());
         ::DestroyWindow(hPage);
-        EXPECT_EQ(stops, expected) << "page " << nTemplate;
+        EXPECT_EQ(controls, expected) << "page " << nTemplate;
     }
     HRSRC hManifest = ::FindResourceW(hProgram, MAKEINTRESOURCEW(1), RT_MANIFEST);
     std::string manifest(hManifest ? static_cast<const char*>(::LockResource(::LoadResource(hProgram, hManifest))) : "",
@@ -544,7 +646,7 @@ TEST(Program, FailsACopyCutWithinAWriteWholeAndSaysSoInItsExitCode)
     steps.insert(steps.end(), {kOK, kOK});
     ProgramEnd end = RunProgram(package, "Установщик.exe", "trap '' XFSZ && prlimit --fsize=8387608", steps);
     // Its icon handles are its own, so they cannot be compared from here.
-    EXPECT_EQ(end.seen, (Strings{"Ombrix first next", "on on off off", "VC", "SYSTEM",
+    EXPECT_EQ(end.seen, (Strings{"Ombrix first next", "on on off off focus first", "VC", "SYSTEM",
                                  "Подтверждение замены: " + Messages::ReplaceQuestion(folder.Path("vc\\big.dll")).Str(),
                                  "Установщик: " + Messages::CannotMove(package.Path("VC7\\big.dll"),
                                                                        folder.Path("vc\\big.dll")).Str(),

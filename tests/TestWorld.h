@@ -73,11 +73,12 @@ inline std::vector<std::string> ListTree(const CString& path)
     return entries;
 }
 
-// Writes a file, creating the folders above it.
+// Writes a file, creating the folders above it; nothing where a file stands in the way.
 inline void WriteFileAt(const CString& path, const std::string& content)
 {
     std::filesystem::path file(AfxFilePath(path));
-    std::filesystem::create_directories(file.parent_path());
+    std::error_code error;
+    std::filesystem::create_directories(file.parent_path(), error);
     std::ofstream(file, std::ios::binary) << content;
 }
 
@@ -93,16 +94,6 @@ inline std::wstring BuiltProgramPath()
     wchar_t path[MAX_PATH];
     std::wstring program(path, ::GetModuleFileNameW(nullptr, path, MAX_PATH));
     return program.substr(0, program.rfind(L'\\', program.rfind(L'\\') - 1)) + L"\\Ombrix.exe";
-}
-
-// The prefix's Visual C++ record: a value of that type and raw bytes, or no key at all;
-// REG_NONE: the key holds another value only.
-inline void SetVcRecord(std::optional<DWORD> type, const std::string& bytes = "")
-{
-    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kVcSetupKey);
-    if (type)
-        ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, kVcSetupKey, *type == REG_NONE ? L"Other" : kVcSetupValue, *type,
-                          bytes.data(), static_cast<DWORD>(bytes.size()));
 }
 
 // Makes a folder the current directory, which the installation takes as the package, until
@@ -128,10 +119,11 @@ public:
         std::replace(name.begin(), name.end(), '/', '_');
         wchar_t temp[MAX_PATH];
         ::GetTempPathW(MAX_PATH, temp);
-        // /dev/shm is shared by every prefix, so a folder there is named apart from other runs' too.
-        m_strRoot = bOnAnotherFileSystem
-                        ? "Z:\\dev\\shm\\ombrix-" + CString(name + "-" + std::to_string(std::random_device()()))
-                        : Narrow(temp) + "ombrix-" + CString(name);
+        // /dev/shm is shared by every prefix, so a folder there is named after this prefix too,
+        // and the next run of the test in this build tree finds what a killed one left.
+        std::string tree = std::to_string(std::hash<std::string>()(UnixPath(Narrow(temp))));
+        m_strRoot = bOnAnotherFileSystem ? "Z:\\dev\\shm\\ombrix-" + CString(tree + "-" + name)
+                                         : Narrow(temp) + "ombrix-" + CString(name);
         RemoveTree(m_strRoot);
         ::CreateDirectoryW(AfxFilePath(m_strRoot).c_str(), nullptr);
     }
