@@ -223,7 +223,9 @@ void Install(World& w, const Story& story, bool bExact)
         return std::any_of(reported.begin(), reported.end(), [&](auto& entry) { return path.rfind(entry, 0) == 0; });
     };
     for (const std::string& file : files) {
-        bool bStayed = ReadFileAt(w.InPackage(file)) == file, bInstalled = ReadFileAt(Target(w, file)) == file;
+        // A destination that is the package folder itself holds the file in one place.
+        bool bStayed = Key(w.InPackage(file)) != Key(Target(w, file)) && ReadFileAt(w.InPackage(file)) == file,
+             bInstalled = ReadFileAt(Target(w, file)) == file;
         EXPECT_NE(bStayed, bInstalled) << file << " in both places or in neither";
         FileState was = packed[file], now = StateOf(bStayed ? w.InPackage(file) : Target(w, file));
         EXPECT_EQ(std::make_pair(now.dwAttributes, now.nWritten), std::make_pair(was.dwAttributes, was.nWritten)) << file;
@@ -294,6 +296,8 @@ INSTANTIATE_TEST_SUITE_P(Stories, Installation, ::testing::Values(
           [](World& w) { w.vc = w.folder.Path("vc|x"); w.sys = "B:\\Ombrix"; }, 3, {}, kBoth},
     Story{"destination_inside_the_package_spelt_otherwise", kTree, {},
           [](World& w) { w.vc = w.folder.Path("PKG\\vc7\\\\Sub\\out\\"); }, 1, {}, {}},
+    Story{"destination_that_is_the_package_folder_spelt_otherwise", kTree, {},
+          [](World& w) { w.vc = w.folder.Path("PKG\\vc7\\"); }, 1, {}, {}},
     Story{"destination_inside_the_package_through_drive_z", kTree, {}, [](World& w) {
               std::string unix = "Z:" + UnixPath(w.package + "\\VC7") + "/out";
               std::replace(unix.begin(), unix.end(), '/', '\\');
