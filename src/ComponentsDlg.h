@@ -37,7 +37,7 @@ public:
     bool m_bReplaceAll = false;    // existing files are replaced without asking
     bool m_bProblems = false;      // the summary reports problems
     CPlacedFiles m_placed;         // what the run has put in place
-    int m_nExitCode = kExitAborted;   // until a summary says otherwise
+    int m_nExitCode = kExitAborted;   // until the installation's summary says otherwise
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

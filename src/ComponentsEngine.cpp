@@ -62,7 +62,6 @@ bool CComponentsDlg::InstallComponent(const CString& strPackageFolder, const CSt
 // The abort message: the same for a cancelled question and for leaving either page.
 void CComponentsDlg::ShowAborted()
 {
-    m_nExitCode = kExitAborted;
     MessageBox(Messages::kAborted, Messages::kCaption, MB_ICONERROR);
 }
 
