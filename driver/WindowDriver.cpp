@@ -1,11 +1,10 @@
 #include "WindowDriver.h"
 
-#include <chrono>
-
 #include "String.h"
 #include "resource.h"
 
 namespace {
+// Whether a user could answer the window: it is there, visible and enabled.
 bool IsAnswerable(HWND hWnd)
 {
     return hWnd && ::IsWindowVisible(hWnd) && ::IsWindowEnabled(hWnd);
@@ -23,12 +22,10 @@ GUITHREADINFO ThreadInfo(DWORD dwThreadId)
 // A message box's static control: its icon, or its text.
 HWND FindStatic(HWND hBox, bool bIcon)
 {
-    wchar_t className[32];
-    for (HWND hChild = ::GetWindow(hBox, GW_CHILD); hChild; hChild = ::GetWindow(hChild, GW_HWNDNEXT))
-        if (::GetClassNameW(hChild, className, 32) && _wcsicmp(className, L"Static") == 0 &&
-            ((::GetWindowLongW(hChild, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) == bIcon)
-            return hChild;
-    return nullptr;
+    HWND hChild = ::FindWindowExW(hBox, nullptr, L"Static", nullptr);
+    while (hChild && ((::GetWindowLongW(hChild, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) != bIcon)
+        hChild = ::FindWindowExW(hBox, hChild, L"Static", nullptr);
+    return hChild;
 }
 }  // namespace
 
@@ -59,10 +56,9 @@ std::string CWindowProbe::MessageText() const
     // Without SS_NOPREFIX a static shows "&" as the underline of the next character, "&&" as "&".
     HWND hText = GetKind() == kReplace ? ::GetDlgItem(m_hWnd, IDC_MESSAGE) : FindStatic(m_hWnd, false);
     std::string text = Text(hText), shown;
-    if (::GetWindowLongW(hText, GWL_STYLE) & SS_NOPREFIX)
-        return text;
+    bool bPrefix = !(::GetWindowLongW(hText, GWL_STYLE) & SS_NOPREFIX);
     for (size_t nChar = 0; nChar < text.size(); ++nChar)
-        if (text[nChar] != '&' || ++nChar < text.size())
+        if (!bPrefix || text[nChar] != '&' || ++nChar < text.size())
             shown += text[nChar];
     return shown;
 }
@@ -98,18 +94,10 @@ void CWindowProbe::PressKey(UINT nVirtualKey)
     ::PostMessageW(hTarget, WM_KEYUP, nVirtualKey, 0xC0000001);
 }
 
-void CUiDriver::Stop()
-{
-    m_bStop = true;
-    if (m_thread.joinable())
-        m_thread.join();
-}
-
 void CUiDriver::Run()
 {
-    // A window counts again only once it has been hidden, disabled (by a window opened over it)
-    // or destroyed: while it closes it can briefly look active again.
-    for (HWND hAnswered = nullptr; !m_bStop; std::this_thread::sleep_for(std::chrono::milliseconds(2))) {
+    // A window counts again once hidden, disabled (by one opened over it) or destroyed: closing, it can look active.
+    for (HWND hAnswered = nullptr; !m_bStop; ::Sleep(2)) {
         HWND hActive = ThreadInfo(m_dwThreadId).hwndActive;
         if (hAnswered && !IsAnswerable(hAnswered))
             hAnswered = nullptr;

@@ -6,8 +6,7 @@
 #include <string>
 #include <thread>
 
-// One top-level window of the watched thread, read and operated from the driver thread the
-// way a user would: only enabled, visible controls can be clicked.
+// One top-level window of the watched thread, operated as a user would: only enabled, visible controls click.
 class CWindowProbe
 {
 public:
@@ -26,8 +25,7 @@ public:
     bool IsEnabled(int nID) const { return ::IsWindowEnabled(::GetDlgItem(m_hWnd, nID)) != FALSE; }
     bool IsChecked(int nID) const { return Send(::GetDlgItem(m_hWnd, nID), BM_GETCHECK) == BST_CHECKED; }
 
-    // A click; false (and nothing happens) when the button is disabled or hidden. With bWait
-    // it returns once the click is handled: only for a click that opens no window.
+    // A click, false when the button is disabled or hidden; bWait waits for it (for one that opens no window).
     bool Click(int nID, bool bWait = false);
     void SetText(int nID, const std::string& text);
     // A key press to the control that has the focus.
@@ -43,8 +41,7 @@ private:
     DWORD m_dwThreadId;
 };
 
-// Hands each window that the watched thread activates to a handler, on a thread of its own.
-// The handler must answer the window (close it, or open another over it).
+// Hands each window the watched thread activates to a handler, which must answer it (close it or open another).
 class CUiDriver
 {
 public:
@@ -56,7 +53,7 @@ public:
           m_thread(&CUiDriver::Run, this) {}
     ~CUiDriver() { Stop(); }
     // Stops watching; what the handler recorded is then safe to read.
-    void Stop();
+    void Stop() { m_bStop = true; if (m_thread.joinable()) m_thread.join(); }
 
 private:
     void Run();
@@ -67,8 +64,7 @@ private:
     std::thread m_thread;
 };
 
-// A program started as a process of its own, in the given current directory (empty: ours),
-// and ended at once, as the task manager would, if it still runs when this goes.
+// A program run as a process of its own, in currentDirectory (empty: ours), killed if it still runs at the end.
 class CProgram
 {
 public:
