@@ -243,7 +243,7 @@ bool AfxReplaceFile(const CString& strFrom, const CString& strTo)
     return MoveOrCopyIntoPlace(AfxFilePath(strFrom), to, true);
 }
 
-void AfxInheritPermissions(const CString& strPath)
+void AfxInheritPermissions(const CString& strPath, bool bReadOnly)
 {
     // An empty DACL that is not protected takes what the parent folder passes on.
     ACL emptyDacl;
@@ -252,15 +252,14 @@ void AfxInheritPermissions(const CString& strPath)
     DWORD cbSid = sizeof administrators;
     ::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &cbSid);
     std::wstring path = AfxFilePath(strPath);
-    // Wine keeps the read-only attribute in the file's mode, which the reset rewrites.
-    DWORD dwAttributes = ::GetFileAttributesW(path.c_str());
     const SECURITY_INFORMATION inherit = DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION;
     // Without the right to give the file away, at least its permissions are reset.
     if (::SetNamedSecurityInfoW(&path[0], SE_FILE_OBJECT, inherit | OWNER_SECURITY_INFORMATION, administrators,
                                 nullptr, &emptyDacl, nullptr) != ERROR_SUCCESS)
         ::SetNamedSecurityInfoW(&path[0], SE_FILE_OBJECT, inherit, nullptr, nullptr, &emptyDacl, nullptr);
-    if (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_READONLY))
-        ::SetFileAttributesW(path.c_str(), dwAttributes);
+    // Wine keeps the read-only attribute in the file's mode, which the reset rewrites.
+    if (bReadOnly)
+        ::SetFileAttributesW(path.c_str(), ::GetFileAttributesW(path.c_str()) | FILE_ATTRIBUTE_READONLY);
 }
 
 std::wstring AfxFilePath(const CString& strPath)

@@ -18,8 +18,8 @@ int AfxRename(const CString& strFrom, const CString& strTo);
 bool AfxReplaceFile(const CString& strFrom, const CString& strTo);
 // Gives a file the permissions its folder passes on and the Administrators group as owner,
 // instead of those it brought from where it was. A file system without permissions refuses,
-// harmlessly.
-void AfxInheritPermissions(const CString& strPath);
+// harmlessly. A read-only file stays read-only.
+void AfxInheritPermissions(const CString& strPath, bool bReadOnly);
 
 // The UTF-16 form of a path for Windows' file functions. A path too long for their classic
 // limit is made absolute and given the \\?\ prefix, which lifts the limit; any other path is

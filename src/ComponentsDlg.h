@@ -53,8 +53,8 @@ protected:
 private:
     bool InstallComponent(const CString& strPackageFolder, const CString& strDest);
     bool MoveFolder(const CString& strSource, const CString& strDest, const CFileIdentity& output);
-    bool MoveOneFile(const CString& strFrom, const CString& strDest, const CString& strName);
-    void Placed(const CString& strDest, const CString& strName);
+    bool MoveOneFile(const CString& strFrom, const CString& strDest, const CString& strName, bool bReadOnly);
+    void Placed(const CString& strDest, const CString& strName, bool bReadOnly);
     int AskReplace(const CString& strTo);
     void ReportFailure(const CString& strFrom, const CString& strTo);
     void ShowAborted();

@@ -93,7 +93,7 @@ bool CComponentsDlg::MoveFolder(const CString& strSource, const CString& strDest
         }
         bool bGoOn = true;
         if (!finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY))
-            bGoOn = MoveOneFile(strFrom, strDest, strName);
+            bGoOn = MoveOneFile(strFrom, strDest, strName, finder.MatchesMask(FILE_ATTRIBUTE_READONLY));
         else if (!(AfxGetFileIdentity(strFrom) == output))
             bGoOn = MoveFolder(strFrom, strDest + "\\" + strName, output);
         // A cancel leaves this level's remaining entries and its directory where they are.
@@ -114,11 +114,11 @@ bool CComponentsDlg::MoveFolder(const CString& strSource, const CString& strDest
 
 // Moves one file into the destination folder, asking before an existing file is replaced;
 // false when the user cancels.
-bool CComponentsDlg::MoveOneFile(const CString& strFrom, const CString& strDest, const CString& strName)
+bool CComponentsDlg::MoveOneFile(const CString& strFrom, const CString& strDest, const CString& strName, bool bReadOnly)
 {
     CString strTo = strDest + "\\" + strName;
     if (AfxRename(strFrom, strTo) == 0) {
-        Placed(strDest, strName);
+        Placed(strDest, strName, bReadOnly);
         return true;
     }
     // A file this run has put there is not an existing file: replacing it would lose one of the two.
@@ -137,7 +137,7 @@ bool CComponentsDlg::MoveOneFile(const CString& strFrom, const CString& strDest,
     case IDOK:
         // One step, so the old file stays whenever the new one cannot replace it.
         if (AfxReplaceFile(strFrom, strTo))
-            Placed(strDest, strName);
+            Placed(strDest, strName, bReadOnly);
         else
             ReportFailure(strFrom, strTo);
         return true;
@@ -147,9 +147,9 @@ bool CComponentsDlg::MoveOneFile(const CString& strFrom, const CString& strDest,
 }
 
 // A file has taken its place: it gets the destination's permissions, and the run remembers it.
-void CComponentsDlg::Placed(const CString& strDest, const CString& strName)
+void CComponentsDlg::Placed(const CString& strDest, const CString& strName, bool bReadOnly)
 {
-    AfxInheritPermissions(strDest + "\\" + strName);
+    AfxInheritPermissions(strDest + "\\" + strName, bReadOnly);
     m_placed.Add(strDest, strName);
 }
 
