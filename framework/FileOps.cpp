@@ -194,8 +194,9 @@ bool FinishMove(const std::wstring& from, const std::wstring& to)
 {
     if (::GetFileAttributesW(from.c_str()) == INVALID_FILE_ATTRIBUTES)
         return true;
+    // Another file where the source was is no existing target to ask about, but a failure.
     if (!(IdentityOf(from) == IdentityOf(to))) {
-        ::SetLastError(ERROR_ALREADY_EXISTS);
+        ::SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
     auto [fromFolder, fromName] = SplitPath(from);
