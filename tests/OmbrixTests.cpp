@@ -1,5 +1,4 @@
-// The installer through its real windows, folders, links, drives and registry, and the
-// long-path rule as a function.
+// The installer through its real windows, folders, links, drives and registry.
 #include <array>
 #include <atomic>
 #include <functional>
@@ -12,8 +11,7 @@
 #include "TestWorld.h"
 #include "resource.h"
 
-// The test program is an application of its own, so the framework finds an application
-// object (its title, its icons) as the real program does.
+// An application object, where the framework finds the title and icons as in the program.
 CWinApp theTestApp;
 
 namespace {
@@ -38,7 +36,7 @@ std::string CannotMove(const CString& from, const CString& to) { return "Нев�
 std::string NoPackageFolder(const CString& folder) { return "Не найдена папка пакета\n" + folder.Str(); }
 }  // namespace Said
 
-// The place a story's set-up can change before the run.
+// The place of a story: the package, the destinations and what the set-up holds.
 struct World
 {
     CTestFolder folder;
@@ -55,7 +53,6 @@ struct Story
 {
     Strings package;        // marked files below the package ("~VC7\\a.txt"), each holding its own name
     Strings waiting;        // marked files below the test folder, each holding "old"
-    std::function<void(World&)> setUp;
     int components;         // 1 VC7, 2 System, 3 both
     std::vector<int> answers;   // to the questions, in order; "Отмена" once they run out
     Strings free;           // package files with nothing in their way, which a run not cancelled must install
@@ -92,8 +89,7 @@ std::string Entry(const CString& path)
     return Upper(Narrow(full.c_str()).Str());
 }
 
-// A file's content, the attributes a move keeps (read-only, hidden, system), its last-write
-// time (a folder's, and a linked one's, follows its entries), and which file it is.
+// A file's content, the attributes a move keeps, its last-write time, and which file it is.
 struct FileState
 {
     std::optional<std::string> content;
@@ -114,9 +110,8 @@ FileState StateOf(const CString& path)
             (static_cast<ULONGLONG>(written.dwHighDateTime) << 32) | written.dwLowDateTime, Key(path)};
 }
 
-// Writes a marked file below a folder, holding content or else its own name, and gives it
-// what its marks ask for; returns its path there.
-std::string WriteMarked(const CString& folder, const std::string& marked, const std::string& content = "")
+// Writes a marked file below a folder, holding content or else its own name, as its marks ask.
+void WriteMarked(const CString& folder, const std::string& marked, const std::string& content = "")
 {
     size_t nMarks = marked.find_first_not_of(kMarks);
     std::string file = marked.substr(nMarks);
@@ -133,7 +128,6 @@ std::string WriteMarked(const CString& folder, const std::string& marked, const 
         dwAttributes |= mark == '^' ? 0 : 1u << kMarks.find(mark);   // read-only 1, hidden 2, system 4
     if (dwAttributes)
         ::SetFileAttributesW(path.c_str(), dwAttributes);
-    return file;
 }
 
 // Every file and folder below the test folder, by its path there.
@@ -145,19 +139,13 @@ std::map<std::string, FileState> Snapshot(const CTestFolder& folder)
     return files;
 }
 
-// Installs a story's package in its world through the real windows, then checks what must
-// hold after any installation.
+// Installs a story's package, set up in its world, through the real windows, then checks what
+// must hold after any installation.
 void Install(World& w, const Story& story)
 {
     Strings files;
     for (const std::string& file : story.package)
-        files.push_back(WriteMarked(w.package, file));
-    for (const std::string& file : story.waiting)
-        WriteMarked(w.folder.Path(), file, "old");
-    ::CreateDirectoryW(Widen(w.package).c_str(), nullptr);
-    if (story.setUp)
-        story.setUp(w);
-
+        files.push_back(file.substr(file.find_first_not_of(kMarks)));
     auto before = Snapshot(w.folder);
     Strings packageFolders = ListTree(w.package);
     std::map<std::string, FileState> packed;
@@ -201,15 +189,13 @@ void Install(World& w, const Story& story)
     page.RunInstallation(w.vc, w.sys);
     driver.Stop();
 
-    // A notice for each entry that could not be moved, titled with the name of the program (the
-    // test program here), and the summary last: aborted after "Отмена", problems after a notice,
-    // success otherwise.
+    // The summary last: aborted after "Отмена", problems after a notice, success otherwise.
     Strings notices(boxes.begin(), boxes.end() - !boxes.empty());
     UINT summaryIcon = atCancel ? MB_ICONERROR : notices.empty() ? MB_ICONINFORMATION : MB_ICONEXCLAMATION;
     EXPECT_EQ(boxes.empty() ? "" : boxes.back(), Said::kTitle + "|" + std::to_string(summaryIcon) + "|" +
               (atCancel ? Said::kAborted : notices.empty() ? Said::kSuccess : Said::kProblems));
-    // Each notice names, on its second line, a package entry that could not be moved and where it
-    // was to go, or the missing folder of a chosen component.
+    // Each notice, titled with the program's name (the test program's here), names on its second
+    // line a package entry that could not be moved and where it was to go, or a missing folder.
     Strings reported;   // the package entries the notices name, in capitals, each with a backslash after it
     for (const std::string& notice : notices) {
         size_t nStart = notice.find('\n') + 1;
@@ -228,12 +214,11 @@ void Install(World& w, const Story& story)
     for (const std::string& link : w.links)
         EXPECT_TRUE(named(link) || !(story.components & 1) || atCancel) << link << " not reported";
 
-    // Each package file whole (content, attributes, time) in exactly one place: the package, or
-    // where it goes; in the package when its component was not chosen, and else only when the
-    // answer was "Нет", the run was cancelled, or a notice named the file or a folder above it.
+    // Each package file whole (content, attributes, time) in exactly one place; in the package only
+    // if not chosen, cancelled, answered "Нет" or named by a notice, and never when it had a free
+    // place. A destination that is the package folder installs a chosen file where it is; a
+    // second name of the file there (a hard link) leaves it in the package.
     for (const std::string& file : files) {
-        // A destination that is the package folder itself installs a chosen file where it is; a
-        // second name of the file there (a hard link) leaves it in the package.
         bool bChosen = story.components & (file[0] == 'V' ? 1 : 2);
         bool bOneEntry = Entry(w.InPackage(file)) == Entry(Target(w, file));
         bool bStayed = ReadFileAt(w.InPackage(file)) == file && !(bChosen && bOneEntry),
@@ -245,8 +230,8 @@ void Install(World& w, const Story& story)
         EXPECT_TRUE(bStayed ? !bChosen || atCancel || (!bFree && (declined.count(Upper(Target(w, file).Str())) || named(file)))
                             : bChosen && (bOneEntry || !named(file))) << file << (bStayed ? " stayed unexplained" : " moved though not to");
     }
-    // Nothing else changes: nothing after "Отмена", no file lost, a file that was there
-    // replaced only after a "Да" and never when read-only, and each new file an installed one.
+    // Nothing after "Отмена", no file lost, one replaced only after "Да" and never when read-only,
+    // and each new file an installed one.
     auto after = Snapshot(w.folder);
     EXPECT_TRUE(!atCancel || after == *atCancel) << "something moved after \"Отмена\"";
     for (const auto& [path, state] : before)
@@ -290,11 +275,10 @@ void PackageOnAnotherFileSystem(World& w)
 
 // ---- randomized installations, checked for what must always hold ----
 
-// Each case draws a package of marked files, some of them with the other component's names (in
-// the same letter case or another), one of them now and then busy, files waiting where some go
-// (read-only, in another letter case, folders, busy), the answers, the package's file system,
-// links in it, a file that is a second name of its destination, and the destinations: now and
-// then one folder for both, spelt otherwise, one that cannot be made, or one in the package.
+// Each case draws a package of marked files, some with the other component's names (in another
+// letter case too), files waiting where some go (read-only, in another letter case, folders),
+// busy files, links, a second name of a file at its destination, the answers, the package's file
+// system and the destinations: one folder for both, spelt otherwise, bad, or in the package.
 TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
 {
     auto setting = [](const char* pszName, unsigned nDefault) {
@@ -309,39 +293,6 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
                                  std::string(250, 'n')};
     for (unsigned nCase = 0; nCase < nCases && !HasFailure(); ++nCase) {
         SCOPED_TRACE("OMBRIX_SEED=" + std::to_string(seed) + " repeats this run; case " + std::to_string(nCase));
-        Story story{{}, {}, nullptr, std::array{1, 2, 3, 3}[rng() % 4], {}, {}};
-        // Destinations 0-2 cannot be made, 3-5 lie in the package, 6-8 are spelt otherwise.
-        unsigned nDestination = rng() % 16;
-        bool bElsewhere = chance(40), bOneFolder = chance(40), bBusy = chance(10), bBusyTarget = chance(10),
-             bLinks = chance(10), bHardLink = !bElsewhere && nDestination > 5 && chance(20);
-        story.setUp = [&story, nDestination, bElsewhere, bOneFolder, bBusy, bBusyTarget, bLinks, bHardLink](World& w) {
-            if (bElsewhere)
-                PackageOnAnotherFileSystem(w);
-            if (bBusy && !story.package.empty())
-                HoldOpen(w, w.InPackage(story.package[0].substr(story.package[0].find_first_not_of(kMarks))));
-            if (bBusyTarget && !story.waiting.empty())
-                HoldOpen(w, w.folder.Path(story.waiting[0].substr(story.waiting[0].find_first_not_of(kMarks))));
-            if (bLinks) {
-                // Out of the package and back up it, or the package folder itself.
-                w.folder.Write("outside\\f.txt", "не из пакета");
-                bool bFolder = ::GetFileAttributesW(AfxFilePath(w.InPackage("VC7")).c_str()) != INVALID_FILE_ATTRIBUTES;
-                w.links = bFolder ? Strings{"VC7\\ext", "VC7\\loop"} : Strings{"VC7"};
-                for (const std::string& link : w.links)
-                    MakeUnixLink(link == "VC7\\loop" ? w.InPackage("VC7") : w.folder.Path("outside"), w.InPackage(link));
-            }
-            std::string unix = "Z:" + UnixPath(w.package + "\\VC7") + "/out";
-            std::replace(unix.begin(), unix.end(), '/', '\\');
-            w.sys = bOneFolder ? w.vc : w.sys;
-            const CString package = Upper(w.package.Str()), vc[] = {w.folder.Path("missing\\vc"), w.folder.Path("vc|x"),
-                "B:\\Ombrix", package + "\\vc7\\", package + "\\vc7\\\\Out\\", unix, w.folder.Path() + "\\\\vc\\"};
-            w.vc = nDestination < 7 ? vc[nDestination] : nDestination < 9 ? vc[6] : w.vc;
-            // Not a read-only one: its second name in the package could not be removed.
-            if (bHardLink && !story.free.empty() && !(::GetFileAttributesW(AfxFilePath(w.InPackage(story.free[0])).c_str()) & 1)) {
-                std::filesystem::create_directories(std::filesystem::path(AfxFilePath(Target(w, story.free[0]))).parent_path());
-                EXPECT_TRUE(::CreateHardLinkW(AfxFilePath(Target(w, story.free[0])).c_str(),
-                                              AfxFilePath(w.InPackage(story.free[0])).c_str(), nullptr));
-            }
-        };
         std::map<std::string, std::string> files;   // by the name in capitals: one file per name
         for (int nFile = rng() % 12; nFile > 0; --nFile) {
             std::string file = chance(50) ? "VC7" : "System";
@@ -357,23 +308,59 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
         std::map<std::string, int> twins;   // what follows the component's folder, in capitals: how many files end so
         for (const auto& [key, file] : files)
             ++twins[Upper(file.substr(file.find('\\')))];
+        // Destinations 0-2 cannot be made, 3-5 lie in the package, 6-8 are spelt otherwise.
+        unsigned nDestination = rng() % 16;
+        bool bOneFolder = chance(40), bBusy = chance(10), bElsewhere = chance(40);
+        Story story{{}, {}, std::array{1, 2, 3, 3}[rng() % 4], {}, {}};
         for (const auto& [key, file] : files) {
             story.package.push_back(std::string(chance(15) ? "*" : "") + (chance(15) ? "~" : "") +
                                     (chance(5) ? "$" : "") + (chance(30) ? "^" : "") + file);
-            std::string rest = file.substr(file.find('\\'));
+            std::string rest = Upper(file.substr(file.find('\\')));
             // A file often waits where twins go, so that a replacement comes before the second clash.
-            bool bWaits = chance(twins[Upper(rest)] > 1 ? 60 : 25);
+            bool bWaits = chance(twins[rest] > 1 ? 60 : 25);
             if (bWaits)
                 story.waiting.push_back((chance(20) ? "*" : "") + std::string(file[0] == 'V' || bOneFolder ? "vc" : "sys") +
-                                        (chance(30) ? Upper(rest) : rest) + (chance(10) ? "\\inside.txt" : ""));
-            // Nothing in its way, on a destination that can be made, nor held open: it must go in.
-            if (!bWaits && !(bOneFolder && twins[Upper(rest)] > 1) && nDestination > 2 && !(bBusy && key == files.begin()->first))
+                                        (chance(30) ? rest : file.substr(file.find('\\'))) + (chance(10) ? "\\inside.txt" : ""));
+            if (!bWaits && !(bOneFolder && twins[rest] > 1) && nDestination > 2 && !(bBusy && key == files.begin()->first))
                 story.free.push_back(file);
             story.answers.push_back(std::vector<int>{IDOK, IDC_YES_ALL, IDC_NO, IDC_NO, IDOK, IDCANCEL, kEnterKey, IDOK,
                                                      IDC_NO, kEscapeKey}[rng() % 10]);
         }
+
         World w;
         w.folder.Write("vc\\bystander.txt", "не трогать");
+        for (const std::string& file : story.package)
+            WriteMarked(w.package, file);
+        for (const std::string& file : story.waiting)
+            WriteMarked(w.folder.Path(), file, "old");
+        ::CreateDirectoryW(Widen(w.package).c_str(), nullptr);
+        if (bElsewhere)
+            PackageOnAnotherFileSystem(w);
+        if (bBusy && !files.empty())
+            HoldOpen(w, w.InPackage(files.begin()->second));
+        if (chance(10) && !story.waiting.empty())
+            HoldOpen(w, w.folder.Path(story.waiting[0].substr(story.waiting[0].find_first_not_of(kMarks))));
+        if (chance(10)) {
+            // Out of the package and back up it, or the package folder itself.
+            w.folder.Write("outside\\f.txt", "не из пакета");
+            bool bFolder = ::GetFileAttributesW(AfxFilePath(w.InPackage("VC7")).c_str()) != INVALID_FILE_ATTRIBUTES;
+            w.links = bFolder ? Strings{"VC7\\ext", "VC7\\loop"} : Strings{"VC7"};
+            for (const std::string& link : w.links)
+                MakeUnixLink(link == "VC7\\loop" ? w.InPackage("VC7") : w.folder.Path("outside"), w.InPackage(link));
+        }
+        std::string unix = "Z:" + UnixPath(w.package + "\\VC7") + "/out";
+        std::replace(unix.begin(), unix.end(), '/', '\\');
+        w.sys = bOneFolder ? w.vc : w.sys;
+        const CString package = Upper(w.package.Str()), vc[] = {w.folder.Path("missing\\vc"), w.folder.Path("vc|x"),
+            "B:\\Ombrix", package + "\\vc7\\", package + "\\vc7\\\\Out\\", unix, w.folder.Path() + "\\\\vc\\"};
+        w.vc = nDestination < 7 ? vc[nDestination] : nDestination < 9 ? vc[6] : w.vc;
+        // A second name at its destination, for a file not read-only: that one could not be removed.
+        if (!bElsewhere && nDestination > 5 && chance(20) && !story.free.empty() &&
+            !(::GetFileAttributesW(AfxFilePath(w.InPackage(story.free[0])).c_str()) & FILE_ATTRIBUTE_READONLY)) {
+            std::filesystem::create_directories(std::filesystem::path(AfxFilePath(Target(w, story.free[0]))).parent_path());
+            EXPECT_TRUE(::CreateHardLinkW(AfxFilePath(Target(w, story.free[0])).c_str(),
+                                          AfxFilePath(w.InPackage(story.free[0])).c_str(), nullptr));
+        }
         Install(w, story);
         nFiles += static_cast<unsigned>(files.size());
         nElsewhere += bElsewhere;
@@ -387,12 +374,11 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
 // One answer of a walk; it may note what it did.
 using Step = std::function<void(CWindowProbe&, Strings& seen)>;
 
-// What a window shows a user, in a few words. The components page: its title, the boxes
-// ticked, whether "<< Назад" and "Далее >>" can be clicked, its icon. The paths page: whether
-// the first page shows under it, which labels and fields are enabled, which field has the focus
-// once it has settled in one that can take it (up to two seconds: Wine's dialog manager moves
-// it as a page is activated, at its own moment), what each field offers ("VC", "SYSTEM": the
-// default paths). A box: its title and text, "(error)" after an abort's, the pages behind it.
+// What a window shows a user, in a few words. The components page: title, boxes ticked, buttons
+// that can be clicked, icon. The paths page: the first page under it or not, fields and labels
+// enabled, the focus once it stays in a field that can take it (Wine moves it as a page comes,
+// at its own moment), what each field offers ("VC", "SYSTEM": the default paths). A box: its
+// title and text, "(error)" after an abort's, the pages behind it.
 Strings Describe(CWindowProbe& window)
 {
     HWND hWnd = window.Handle();
@@ -431,9 +417,8 @@ Strings Describe(CWindowProbe& window)
             systemText == system.Str() ? "SYSTEM" : systemText};
 }
 
-// Runs the wizard on this thread, or watches the program, noting what each window shows and
-// taking the steps in order as the windows come; a window beyond the last step is cancelled.
-// The end of the wizard on this thread is noted too.
+// Runs the wizard on this thread (noting its result), or watches the program's, noting what each
+// window shows and taking the steps in order; a window beyond the last step is cancelled.
 Strings Walk(std::vector<Step> steps, DWORD dwProgramThread = 0)
 {
     Strings seen;
@@ -524,9 +509,8 @@ INSTANTIATE_TEST_SUITE_P(Walks, PageFlow, ::testing::Values(
 
 // ---- the default paths ----
 
-// Each row: a record of a type (none: no key at all; REG_NONE: the key holds another value only)
-// and value, the value's last bytes cut off (its terminating zero first), and what the paths
-// page offers ("*": the default). The prefix's own registry holds the record.
+// Each row, in the prefix's own registry: a record's type (none: no key; REG_NONE: another value
+// only), value, last bytes cut off (its terminating zero first), what is offered ("*": the default).
 TEST(DefaultVcPath, TakesTheRecordedDirectoryOrTheDefault)
 {
     struct Record { std::optional<DWORD> type; std::wstring value; int nDropBytes; std::string offered; };
@@ -558,9 +542,8 @@ TEST(DefaultVcPath, TakesTheRecordedDirectoryOrTheDefault)
 
 INT_PTR CALLBACK InertPage(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
-// What a user meets in the program as built: Russian pages with their titles, the controls that
-// Tab visits on each, in its order, with their texts, and the labels; and, as it writes to the
-// system directory, the request that Windows ask for elevation as it starts.
+// The program as built: Russian pages, their titles, the controls Tab visits in order with their
+// texts, the labels; and, as it writes to the system directory, the request for elevation.
 TEST(Resources, PagesAreRussianTabVisitsTheirControlsInOrderAndElevationIsAsked)
 {
     HMODULE hProgram = ::LoadLibraryExW(BuiltProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
@@ -592,14 +575,12 @@ TEST(Resources, PagesAreRussianTabVisitsTheirControlsInOrderAndElevationIsAsked)
 
 // ---- the program itself ----
 
-// What the program's windows showed, and the exit code its shell noted ("2\n").
-struct ProgramEnd { Strings seen; std::optional<std::string> exitCode; };
-
 // Copies the built program into the package folder as exe, starts it there through the system's
 // shell after the given command (a file-size limit, Wine's options), and walks it. When the
-// steps are taken, during gets the running process (to kill it, say); then the end is awaited.
-ProgramEnd RunProgram(const CTestFolder& package, const std::string& exe, const std::string& before,
-                      std::vector<Step> steps, const std::function<void(HANDLE)>& during = nullptr)
+// steps are taken, during gets the running process (to kill it, say). Returns what the windows
+// showed and the exit code its shell noted ("exit 2").
+Strings RunProgram(const CTestFolder& package, const std::string& exe, const std::string& before,
+                   std::vector<Step> steps, const std::function<void(HANDLE)>& during = nullptr)
 {
     ::CopyFileW(BuiltProgramPath().c_str(), Widen(package.Path(exe)).c_str(), FALSE);
     ::DeleteFileW(Widen(package.Path("exit-code")).c_str());
@@ -610,12 +591,14 @@ ProgramEnd RunProgram(const CTestFolder& package, const std::string& exe, const 
     for (int nWait = 0; !dwThreadId && nWait < 3000; ++nWait, ::Sleep(10))
         for (HWND hWnd = nullptr; !dwThreadId && (hWnd = ::FindWindowExW(nullptr, hWnd, L"#32770", nullptr));)
             dwThreadId = ::GetDlgItem(hWnd, IDC_APPWIZARD_FILES) ? ::GetWindowThreadProcessId(hWnd, &dwProcessId) : 0;
-    ProgramEnd end{Walk(std::move(steps), dwThreadId), std::nullopt};
+    Strings seen = Walk(std::move(steps), dwThreadId);
     if (during)
         during(std::shared_ptr<void>(::OpenProcess(PROCESS_TERMINATE, FALSE, dwProcessId), ::CloseHandle).get());
-    for (int nWait = 0; !end.exitCode && nWait < 1000; ++nWait, ::Sleep(10))
-        end.exitCode = package.Read("exit-code");
-    return end;
+    std::string exitCode;
+    for (int nWait = 0; exitCode.find('\n') == std::string::npos && nWait < 1000; ++nWait, ::Sleep(10))
+        exitCode = package.Read("exit-code").value_or("");
+    seen.push_back("exit " + exitCode.substr(0, exitCode.find('\n')));
+    return seen;
 }
 
 // Steps that install the first component into the folder, with the question answered "Да".
@@ -625,33 +608,30 @@ std::vector<Step> InstallInto(const CString& folder, std::vector<Step> more = {}
     return more;
 }
 
-// Cancelled, the program's exit code says so. Then a copy from another file system over an
-// older file on a full disk: the file-size limit (its signal ignored, so the run survives to
-// clean up) falls within the copy's last write, which is cut short. A copy under another name
-// titles its notices with that name.
+// Cancelled, the exit code says so. Then a copy across file systems onto a full disk: the size
+// limit (its signal ignored, so the run goes on) cuts the copy's last write short. A copy of the
+// program under another name titles its notices with that name.
 TEST(Program, FailsACopyCutWithinAWriteWholeAndSaysSoInItsExitCode)
 {
     CTestFolder folder, package(true);
-    EXPECT_EQ(RunProgram(package, "Установщик.exe", "", {kEscape, kOK}).exitCode, "2\n");
+    EXPECT_EQ(RunProgram(package, "Установщик.exe", "", {kEscape, kOK}).back(), "exit 2");
     package.Write("VC7\\big.dll", std::string(8 << 20, 'x'));
     folder.Write("vc\\big.dll", "old");
-    ProgramEnd end = RunProgram(package, "Установщик.exe", "trap '' XFSZ && prlimit --fsize=8387608",
-                                InstallInto(folder.Path("vc"), {kOK, kOK}));
     // Its icon handles are its own, so they cannot be compared from here.
-    EXPECT_EQ(end.seen, (Strings{"Ombrix first next", "on on off off focus first", "VC", "SYSTEM",
-                                 Said::kQuestionTitle + ": " + Said::Replace(folder.Path("vc\\big.dll").Str()),
-                                 "Установщик: " + Said::CannotMove(package.Path("VC7\\big.dll"), folder.Path("vc\\big.dll")),
-                                 Said::kTitle + ": " + Said::kProblems}));
-    EXPECT_EQ(end.exitCode, "1\n");
+    EXPECT_EQ(RunProgram(package, "Установщик.exe", "trap '' XFSZ && prlimit --fsize=8387608",
+                         InstallInto(folder.Path("vc"), {kOK, kOK})),
+              (Strings{"Ombrix first next", "on on off off focus first", "VC", "SYSTEM",
+                       Said::kQuestionTitle + ": " + Said::Replace(folder.Path("vc\\big.dll").Str()),
+                       "Установщик: " + Said::CannotMove(package.Path("VC7\\big.dll"), folder.Path("vc\\big.dll")),
+                       Said::kTitle + ": " + Said::kProblems, "exit 1"}));
     EXPECT_EQ(folder.List("vc"), Strings{"big.dll"});
     EXPECT_EQ(folder.Read("vc\\big.dll"), "old");
     EXPECT_EQ(package.Read("VC7\\big.dll"), std::string(8 << 20, 'x'));
 }
 
-// Killed while it copies a large file from another file system, the program leaves no part of
-// it: the system removes the temporary copy with the program's handles. The next run removes
-// what a power cut would have left, installs, and loads none of the DLLs put beside it under the
-// names Wine loads on demand, though Windows' order (the program's folder first) is forced.
+// Killed mid-copy across file systems, the program leaves nothing: the system removes the
+// temporary copy with its handles. The next run removes what a power cut would leave, installs,
+// and loads none of the DLLs beside it named as Wine loads them, though Windows' order is forced.
 TEST(Program, KilledMidCopyLeavesNothingAndTheNextRunLoadsNoDllFromItsFolder)
 {
     CTestFolder folder, package(true);
@@ -674,9 +654,9 @@ TEST(Program, KilledMidCopyLeavesNothingAndTheNextRunLoadsNoDllFromItsFolder)
     std::wstring planted = BuiltProgramPath().substr(0, BuiltProgramPath().rfind(L'\\')) + L"\\tests\\ombrix_planted.dll";
     for (const char* pszName : {"uxtheme", "ole32", "combase", "rpcrt4"})
         ::CopyFileW(planted.c_str(), Widen(package.Path(pszName + std::string(".dll"))).c_str(), FALSE);
-    ProgramEnd end = RunProgram(package, "Ombrix.exe", "WINEDLLOVERRIDES='uxtheme,ole32,combase,rpcrt4=n,b'",
-                                InstallInto(folder.Path("vc"), {kOK}));
-    EXPECT_EQ(std::make_pair(end.seen.back(), end.exitCode), std::make_pair(Said::kTitle + ": " + Said::kSuccess, std::optional<std::string>("0\n")));
+    Strings seen = RunProgram(package, "Ombrix.exe", "WINEDLLOVERRIDES='uxtheme,ole32,combase,rpcrt4=n,b'",
+                              InstallInto(folder.Path("vc"), {kOK}));
+    EXPECT_EQ(Strings(seen.end() - 2, seen.end()), (Strings{Said::kTitle + ": " + Said::kSuccess, "exit 0"}));
     EXPECT_EQ(std::make_pair(folder.List("vc"), folder.Read("vc\\big.dll")), std::make_pair(Strings{"big.dll"}, std::optional(big)));
     EXPECT_EQ(package.List(), (Strings{"Ombrix.exe", "combase.dll", "exit-code", "ole32.dll", "rpcrt4.dll", "uxtheme.dll"}));
 }
