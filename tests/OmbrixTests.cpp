@@ -444,14 +444,15 @@ Strings Walk(std::vector<Step> steps, DWORD dwProgramThread = 0)
 }
 
 // Clicks buttons in turn (the last one opens the next window), after typing a field's text if
-// one is given.
+// one is given; a button that cannot be clicked is noted, and the window left with Escape.
 Step Press(std::vector<int> nIDs, int nField = 0, const std::string& text = "")
 {
-    return [=](CWindowProbe& window, Strings&) {
+    return [=](CWindowProbe& window, Strings& seen) {
         if (nField)
             window.SetText(nField, text);
         for (size_t nClick = 0; nClick < nIDs.size(); ++nClick)
-            window.Click(nIDs[nClick], nClick + 1 < nIDs.size());
+            if (!window.Click(nIDs[nClick], nClick + 1 < nIDs.size()))
+                return seen.push_back("cannot click " + std::to_string(nIDs[nClick])), window.PressKey(VK_ESCAPE);
     };
 }
 
