@@ -171,15 +171,12 @@ bool CopyIntoPlace(const std::wstring& from, const std::wstring& to, bool bRepla
     return MarkForDeletion(source.Get(), true);
 }
 
-// Which file or folder a path for Windows' file functions names.
-CFileIdentity IdentityOf(const std::wstring& path)
+// Which file or folder an open handle is.
+CFileIdentity IdentityOf(HANDLE hFile)
 {
-    // Backup semantics let a folder be opened; no access is asked, so nothing is refused.
-    CHandle file(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION info;
     CFileIdentity identity;
-    if (file.IsValid() && ::GetFileInformationByHandle(file.Get(), &info)) {
+    if (::GetFileInformationByHandle(hFile, &info)) {
         identity.dwVolume = info.dwVolumeSerialNumber;
         identity.nIndex = (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
         identity.bKnown = true;
@@ -187,32 +184,53 @@ CFileIdentity IdentityOf(const std::wstring& path)
     return identity;
 }
 
-// A move the system reported done: the source is gone, or it was a second name (a hard link)
-// of the target, which the rename left standing, and goes now that it is known to be that file.
-// The target's own name, reached through another spelling of its folder, is not a second name.
-bool FinishMove(const std::wstring& from, const std::wstring& to)
+// Which file or folder a path for Windows' file functions names.
+CFileIdentity IdentityOf(const std::wstring& path)
 {
-    if (::GetFileAttributesW(from.c_str()) == INVALID_FILE_ATTRIBUTES)
+    // Backup semantics let a folder be opened; no access is asked, so nothing is refused.
+    CHandle file(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return file.IsValid() ? IdentityOf(file.Get()) : CFileIdentity();
+}
+
+// After a rename the system reported done, removes a second name (a hard link) of the moved
+// file that still stands at its old path: renaming one name of a file onto another of the same
+// file moves nothing. Only the very file that was moved counts: another file found at the old
+// path (a twin of its name in another letter case) is another entry, and the target's own name,
+// reached through another spelling of its folder, is not a second name.
+bool RemoveSecondName(const std::wstring& from, const std::wstring& to, const CFileIdentity& moved)
+{
+    CHandle remnant(::CreateFileW(from.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!remnant.IsValid() || !(IdentityOf(remnant.Get()) == moved))
         return true;
-    // Another file where the source was is no existing target to ask about, but a failure.
-    if (!(IdentityOf(from) == IdentityOf(to))) {
-        ::SetLastError(ERROR_ACCESS_DENIED);
-        return false;
-    }
     auto [fromFolder, fromName] = SplitPath(from);
     auto [toFolder, toName] = SplitPath(to);
     bool bOneName = IdentityOf(fromFolder) == IdentityOf(toFolder) &&
                     ::CompareStringOrdinal(fromName.c_str(), -1, toName.c_str(), -1, TRUE) == CSTR_EQUAL;
-    return bOneName || ::DeleteFileW(from.c_str()) != FALSE;
+    return bOneName || MarkForDeletion(remnant.Get(), true);
 }
 
-// Moves a file in one step on its volume, or into place on another volume.
+// Moves a file in one step on its volume, or into place on another volume. The file is renamed
+// through its own handle, so what is moved is the file that was found, whatever its name finds
+// afterwards; only a file with more than one name can leave one behind.
 bool MoveOrCopyIntoPlace(const std::wstring& from, const std::wstring& to, bool bReplace)
 {
-    if (::MoveFileExW(from.c_str(), to.c_str(), bReplace ? MOVEFILE_REPLACE_EXISTING : 0))
-        return FinishMove(from, to);
+    CHandle source(::CreateFileW(from.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!source.IsValid())
+        return false;
+    FILE_STANDARD_INFO standard = {};
+    bool bOtherNames = ::GetFileInformationByHandleEx(source.Get(), FileStandardInfo, &standard, sizeof standard) &&
+                       standard.NumberOfLinks > 1;
+    CFileIdentity moved = bOtherNames ? IdentityOf(source.Get()) : CFileIdentity();
+    if (RenameByHandle(source.Get(), to, bReplace)) {
+        source.Close();
+        return !bOtherNames || RemoveSecondName(from, to, moved);
+    }
     if (::GetLastError() != ERROR_NOT_SAME_DEVICE)
         return false;
+    source.Close();
     if (!bReplace && ::GetFileAttributesW(to.c_str()) != INVALID_FILE_ATTRIBUTES) {
         ::SetLastError(ERROR_ALREADY_EXISTS);
         return false;
