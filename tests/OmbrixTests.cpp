@@ -36,11 +36,15 @@ std::string CannotMove(const CString& from, const CString& to) { return "Нев�
 std::string NoPackageFolder(const CString& folder) { return "Не найдена папка пакета\n" + folder.Str(); }
 }  // namespace Said
 
-// The place of a story: the package, the destinations and what the set-up holds.
+// The place of a story: the package, on the test folder's file system or another, the
+// destinations and what the set-up holds.
 struct World
 {
+    explicit World(bool bPackageElsewhere)
+        : other(bPackageElsewhere ? std::make_shared<CTestFolder>(true) : nullptr), package((other ? *other : folder).Path("pkg")) {}
     CTestFolder folder;
-    CString package = folder.Path("pkg"), vc = folder.Path("vc"), sys = folder.Path("sys");
+    std::shared_ptr<CTestFolder> other;
+    CString package, vc = folder.Path("vc"), sys = folder.Path("sys");
     std::vector<std::shared_ptr<void>> held;   // open files and other folders, for the run
     Strings links;   // package entries that are links, each to be reported
     CString InPackage(const std::string& entry) const { return package + "\\" + CString(entry); }
@@ -130,6 +134,26 @@ void WriteMarked(const CString& folder, const std::string& marked, const std::st
         ::SetFileAttributesW(path.c_str(), dwAttributes);
 }
 
+// Writes the package's marked files, each under its own name even beside a twin whose name
+// differs only in letter case, which Wine would take for that twin: written under a stand-in
+// name, then renamed into place by the Unix system, which keeps its attributes and time.
+void WritePackage(const World& w, const Strings& marked)
+{
+    CString staging = w.package + "~";
+    ::CreateDirectoryW(Widen(w.package).c_str(), nullptr);
+    ::CreateDirectoryW(Widen(staging).c_str(), nullptr);
+    std::string script, from = UnixPath(staging), to = UnixPath(w.package);
+    for (size_t nFile = 0; nFile < marked.size(); ++nFile) {
+        size_t nMarks = marked[nFile].find_first_not_of(kMarks);
+        std::string file = marked[nFile].substr(nMarks), unix = file;
+        std::replace(unix.begin(), unix.end(), '\\', '/');
+        WriteMarked(staging, marked[nFile].substr(0, nMarks) + std::to_string(nFile), file);
+        script += "mkdir -p '" + to + "/" + unix.substr(0, unix.rfind('/')) + "' && mv '" + from + "/" +
+                  std::to_string(nFile) + "' '" + to + "/" + unix + "'; ";
+    }
+    RunUnix(L"/bin/sh", "-c \"" + script + "rmdir '" + from + "'\"", staging, false);
+}
+
 // Every file and folder below the test folder, by its path there.
 std::map<std::string, FileState> Snapshot(const CTestFolder& folder)
 {
@@ -196,7 +220,7 @@ void Install(World& w, const Story& story)
               (atCancel ? Said::kAborted : notices.empty() ? Said::kSuccess : Said::kProblems));
     // Each notice, titled with the program's name (the test program's here), names on its second
     // line a package entry that could not be moved and where it was to go, or a missing folder.
-    Strings reported;   // the package entries the notices name, in capitals, each with a backslash after it
+    Strings reported;   // the package entries the notices name, each with a backslash after it
     for (const std::string& notice : notices) {
         size_t nStart = notice.find('\n') + 1;
         std::string from = notice.substr(nStart, notice.find('\n', nStart) - nStart);
@@ -205,19 +229,19 @@ void Install(World& w, const Story& story)
         std::string head = "ombrix_tests|" + std::to_string(MB_ICONEXCLAMATION) + "|";
         EXPECT_TRUE(notice == head + Said::CannotMove(w.InPackage(entry), Target(w, entry)) ||
                     (notice == head + Said::NoPackageFolder(w.InPackage(entry)) && bMissing)) << notice;
-        reported.push_back(Upper(from + "\\"));
+        reported.push_back(from + "\\");
     }
+    // Exactly as spelt: of two twins by letter case, a notice names one and not the other.
     auto named = [&](const std::string& file) {
-        std::string path = Upper((w.InPackage(file) + "\\").Str());
+        std::string path = (w.InPackage(file) + "\\").Str();
         return std::any_of(reported.begin(), reported.end(), [&](auto& entry) { return path.rfind(entry, 0) == 0; });
     };
     for (const std::string& link : w.links)
         EXPECT_TRUE(named(link) || !(story.components & 1) || atCancel) << link << " not reported";
 
-    // Each package file whole (content, attributes, time) in exactly one place; in the package only
-    // if not chosen, cancelled, answered "Нет" or named by a notice, and never when it had a free
-    // place. A destination that is the package folder installs a chosen file where it is; a
-    // second name of the file there (a hard link) leaves it in the package.
+    // Each package file whole (content, attributes, time) in exactly one place. A destination that
+    // is the package folder installs a chosen file where it is; a second name of the file there (a
+    // hard link) leaves it in the package.
     for (const std::string& file : files) {
         bool bChosen = story.components & (file[0] == 'V' ? 1 : 2);
         bool bOneEntry = Entry(w.InPackage(file)) == Entry(Target(w, file));
@@ -226,9 +250,18 @@ void Install(World& w, const Story& story)
         EXPECT_NE(bStayed, bInstalled) << file << " in both places or in neither";
         FileState was = packed[file], now = StateOf(bStayed ? w.InPackage(file) : Target(w, file));
         EXPECT_EQ(std::make_pair(now.dwAttributes, now.nWritten), std::make_pair(was.dwAttributes, was.nWritten)) << file;
-        bool bFree = std::count(story.free.begin(), story.free.end(), file) && bChosen && !atCancel;
-        EXPECT_TRUE(bStayed ? !bChosen || atCancel || (!bFree && (declined.count(Upper(Target(w, file).Str())) || named(file)))
-                            : bChosen && (bOneEntry || !named(file))) << file << (bStayed ? " stayed unexplained" : " moved though not to");
+        if (bStayed) {
+            // A file stays in the package only when its component was not chosen, the run was
+            // cancelled, "Нет" was answered for its target, or a notice names it.
+            bool bWhy = !bChosen || atCancel || declined.count(Upper(Target(w, file).Str())) || named(file);
+            EXPECT_TRUE(bWhy) << file << " stayed, and nothing says why";
+            // A chosen file with nothing in its way is installed unless the run was cancelled.
+            bool bFree = std::count(story.free.begin(), story.free.end(), file) && bChosen && !atCancel;
+            EXPECT_FALSE(bFree) << file << " stayed, though nothing was in its way";
+        } else {
+            EXPECT_TRUE(bChosen) << file << " moved, though its component was not chosen";
+            EXPECT_TRUE(bOneEntry || !named(file)) << file << " installed, yet a notice says it could not be moved";
+        }
     }
     // Nothing after "Отмена", no file lost, one replaced only after "Да" and never when read-only,
     // and each new file an installed one.
@@ -257,35 +290,35 @@ void HoldOpen(World& w, const CString& path)
                         ::CloseHandle);
 }
 
-// A set-up step: the package moved to another file system, with its attributes and times.
-void PackageOnAnotherFileSystem(World& w)
-{
-    auto other = std::make_shared<CTestFolder>(true);
-    for (const std::string& entry : ListTree(w.package))
-        if (entry.back() != '\\') {
-            // Copied over a file written first for its folders, which keeps that one's attributes.
-            other->Write(entry, "");
-            ::CopyFileW(Widen(w.InPackage(entry)).c_str(), Widen(other->Path(entry)).c_str(), FALSE);
-            ::SetFileAttributesW(Widen(other->Path(entry)).c_str(), ::GetFileAttributesW(Widen(w.InPackage(entry)).c_str()));
-        }
-    RemoveTree(w.package);
-    w.package = other->Path();
-    w.held.push_back(other);
-}
-
 // ---- randomized installations, checked for what must always hold ----
 
+// A path with one of its names after the first in another letter case: its twin, which Windows
+// takes for the same entry and a case-sensitive folder holds beside it.
+std::string TwinByCase(const std::string& path, size_t nPick)
+{
+    std::vector<size_t> starts;
+    for (size_t nAt = path.find('\\'); nAt != std::string::npos; nAt = path.find('\\', nAt + 1))
+        starts.push_back(nAt + 1);
+    size_t nStart = starts[nPick % starts.size()], nEnd = std::min(path.find('\\', nStart), path.size());
+    std::wstring name = Widen(CString(path.substr(nStart, nEnd - nStart))), upper = name;
+    ::CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
+    if (upper == name)
+        ::CharLowerBuffW(&upper[0], static_cast<DWORD>(upper.size()));
+    return path.substr(0, nStart) + Narrow(upper.c_str()).Str() + path.substr(nEnd);
+}
+
 // Each case draws a package of marked files, some with the other component's names (in another
-// letter case too), files waiting where some go (read-only, in another letter case, folders),
-// busy files, links, a second name of a file at its destination, the answers, the package's file
-// system and the destinations: one folder for both, spelt otherwise, bad, or in the package.
+// letter case too) or with twins by letter case in their own folders, files waiting where some
+// go (read-only, in another letter case, folders), busy files, links, a second name of a file at
+// its destination, the answers, the package's file system and the destinations: one folder for
+// both, spelt otherwise, bad, or in the package.
 TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
 {
     auto setting = [](const char* pszName, unsigned nDefault) {
         return std::getenv(pszName) ? static_cast<unsigned>(std::strtoul(std::getenv(pszName), nullptr, 10)) : nDefault;
     };
     unsigned seed = setting("OMBRIX_SEED", std::random_device()()), nCases = setting("OMBRIX_CASES", 120);
-    unsigned nFiles = 0, nElsewhere = 0;
+    unsigned nFiles = 0, nElsewhere = 0, nTwins = 0;
     std::mt19937 rng(seed);
     auto chance = [&](unsigned nPercent) { return rng() % 100 < nPercent; };
     // The last is longer than a temporary copy's name may grow from it, so it ends a path only.
@@ -293,51 +326,53 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
                                  std::string(250, 'n')};
     for (unsigned nCase = 0; nCase < nCases && !HasFailure(); ++nCase) {
         SCOPED_TRACE("OMBRIX_SEED=" + std::to_string(seed) + " repeats this run; case " + std::to_string(nCase));
-        std::map<std::string, std::string> files;   // by the name in capitals: one file per name
+        bool bOneFolder = chance(40);
+        std::set<std::string> files;
         for (int nFile = rng() % 12; nFile > 0; --nFile) {
             std::string file = chance(50) ? "VC7" : "System";
             bool bTwin = !files.empty() && chance(35);
             if (bTwin) {
-                std::string twin = std::next(files.begin(), rng() % files.size())->second, rest = twin.substr(twin.find('\\'));
-                file = (twin[0] == 'V' ? "System" : "VC7") + (chance(50) ? Upper(rest) : rest);
+                std::string twin = *std::next(files.begin(), rng() % files.size()), rest = twin.substr(twin.find('\\'));
+                file = chance(50) ? TwinByCase(twin, rng()) : (twin[0] == 'V' ? "System" : "VC7") + (chance(50) ? Upper(rest) : rest);
             }
             for (int nDepth = rng() % 3; nDepth >= 0 && !bTwin; --nDepth)
                 file += "\\" + names[rng() % (nDepth ? 7 : 8)] + (nDepth ? " папка" : "");
-            files.emplace(Upper(file), file);
+            files.insert(file);
         }
-        std::map<std::string, int> twins;   // what follows the component's folder, in capitals: how many files end so
-        for (const auto& [key, file] : files)
-            ++twins[Upper(file.substr(file.find('\\')))];
+        // Where each file goes, in capitals (Windows' names): how many files go there.
+        auto place = [&](const std::string& file) {
+            return (file[0] == 'V' || bOneFolder ? "vc" : "sys") + Upper(file.substr(file.find('\\')));
+        };
+        std::map<std::string, int> going;
+        for (const std::string& file : files)
+            ++going[place(file)];
         // Destinations 0-2 cannot be made, 3-5 lie in the package, 6-8 are spelt otherwise.
         unsigned nDestination = rng() % 16;
-        bool bOneFolder = chance(40), bBusy = chance(10), bElsewhere = chance(40);
+        bool bBusy = chance(10), bElsewhere = chance(40);
         Story story{{}, {}, std::array{1, 2, 3, 3}[rng() % 4], {}, {}};
-        for (const auto& [key, file] : files) {
+        for (const std::string& file : files) {
             story.package.push_back(std::string(chance(15) ? "*" : "") + (chance(15) ? "~" : "") +
                                     (chance(5) ? "$" : "") + (chance(30) ? "^" : "") + file);
-            std::string rest = Upper(file.substr(file.find('\\')));
+            std::string rest = file.substr(file.find('\\'));
             // A file often waits where twins go, so that a replacement comes before the second clash.
-            bool bWaits = chance(twins[rest] > 1 ? 60 : 25);
+            bool bWaits = chance(going[place(file)] > 1 ? 60 : 25);
             if (bWaits)
                 story.waiting.push_back((chance(20) ? "*" : "") + std::string(file[0] == 'V' || bOneFolder ? "vc" : "sys") +
-                                        (chance(30) ? rest : file.substr(file.find('\\'))) + (chance(10) ? "\\inside.txt" : ""));
-            if (!bWaits && !(bOneFolder && twins[rest] > 1) && nDestination > 2 && !(bBusy && key == files.begin()->first))
+                                        (chance(30) ? Upper(rest) : rest) + (chance(10) ? "\\inside.txt" : ""));
+            if (!bWaits && going[place(file)] == 1 && nDestination > 2 && !(bBusy && file == *files.begin()))
                 story.free.push_back(file);
             story.answers.push_back(std::vector<int>{IDOK, IDC_YES_ALL, IDC_NO, IDC_NO, IDOK, IDCANCEL, kEnterKey, IDOK,
                                                      IDC_NO, kEscapeKey}[rng() % 10]);
+            nTwins += going[place(file)] > 1;
         }
 
-        World w;
+        World w(bElsewhere);
         w.folder.Write("vc\\bystander.txt", "не трогать");
-        for (const std::string& file : story.package)
-            WriteMarked(w.package, file);
+        WritePackage(w, story.package);
         for (const std::string& file : story.waiting)
             WriteMarked(w.folder.Path(), file, "old");
-        ::CreateDirectoryW(Widen(w.package).c_str(), nullptr);
-        if (bElsewhere)
-            PackageOnAnotherFileSystem(w);
         if (bBusy && !files.empty())
-            HoldOpen(w, w.InPackage(files.begin()->second));
+            HoldOpen(w, w.InPackage(*files.begin()));
         if (chance(10) && !story.waiting.empty())
             HoldOpen(w, w.folder.Path(story.waiting[0].substr(story.waiting[0].find_first_not_of(kMarks))));
         if (chance(10)) {
@@ -366,7 +401,7 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
         nElsewhere += bElsewhere;
     }
     std::printf("randomized installation: seed %u, %u cases (%u with the package on another file system), %u package "
-                "files\n", seed, nCases, nElsewhere, nFiles);
+                "files (%u going where another goes)\n", seed, nCases, nElsewhere, nFiles, nTwins);
 }
 
 // ---- the wizard's page flow ----
