@@ -46,7 +46,7 @@ struct World
     std::shared_ptr<CTestFolder> other;
     CString package, vc = folder.Path("vc"), sys = folder.Path("sys");
     std::vector<std::shared_ptr<void>> held;   // open files and other folders, for the run
-    Strings links;   // package entries that are links, each to be reported
+    Strings unmovable;   // package entries that are links, or a package folder that is a file: each reported
     CString InPackage(const std::string& entry) const { return package + "\\" + CString(entry); }
 };
 
@@ -181,13 +181,25 @@ void Install(World& w, const Story& story)
     bool bYesToAll = false;
     size_t nAsked = 0;
     Strings boxes;   // the messages' titles, icons and texts
+    std::vector<int> order;   // the component each question and notice was about, in turn; 0 when either
     CComponentsDlg page;
     page.m_bAppWizardFiles = story.components & 1;
     page.m_bMfcFiles = story.components >> 1;
+    // A notice names a package entry; a question, a target that files of one component or of both go to.
+    auto componentOf = [&](const std::string& path) {
+        if (path.rfind(w.package.Str() + "\\", 0) == 0)
+            return path[w.package.Str().size() + 1] == 'V' ? 1 : 2;
+        int nComponents = 0;
+        for (const std::string& file : files)
+            nComponents |= Entry(Target(w, file)) == Entry(path) ? (file[0] == 'V' ? 1 : 2) : 0;
+        return nComponents == 3 ? 0 : nComponents;
+    };
     auto inPackage = EnterFolder(w.package);
     CUiDriver driver([&](CWindowProbe& window) {
         if (window.GetKind() != CWindowProbe::kReplace) {
-            boxes.push_back(window.Caption() + "|" + std::to_string(window.MessageIcon()) + "|" + window.MessageText());
+            std::string text = window.MessageText(), named = text.substr(text.find('\n') + 1);
+            order.push_back(componentOf(named.substr(0, named.find('\n'))));
+            boxes.push_back(window.Caption() + "|" + std::to_string(window.MessageIcon()) + "|" + text);
             window.Click(IDOK);
             return;
         }
@@ -199,6 +211,7 @@ void Install(World& w, const Story& story)
             return was.second.key == target && was.first.rfind("pkg\\", 0) != 0;
         })) << text;
         EXPECT_FALSE(bYesToAll || atCancel) << "asked after \"Да - для всех\" or \"Отмена\": " << text;
+        order.push_back(componentOf(path));
         int answer = nAsked < story.answers.size() ? story.answers[nAsked] : IDCANCEL;
         ++nAsked;
         if (answer == IDOK || answer == kEnterKey || answer == IDC_YES_ALL)
@@ -236,8 +249,11 @@ void Install(World& w, const Story& story)
         std::string path = (w.InPackage(file) + "\\").Str();
         return std::any_of(reported.begin(), reported.end(), [&](auto& entry) { return path.rfind(entry, 0) == 0; });
     };
-    for (const std::string& link : w.links)
-        EXPECT_TRUE(named(link) || !(story.components & 1) || atCancel) << link << " not reported";
+    for (const std::string& entry : w.unmovable)
+        EXPECT_TRUE(named(entry) || !(story.components & (entry[0] == 'V' ? 1 : 2)) || atCancel) << entry << " not reported";
+    // The components in their fixed order: nothing of the first after anything of the second.
+    order.erase(std::remove(order.begin(), order.end(), 0), order.end());
+    EXPECT_TRUE(std::is_sorted(order.begin(), order.end())) << "the second component's question or notice came first";
 
     // Each package file whole (content, attributes, time) in exactly one place. A destination that
     // is the package folder installs a chosen file where it is; a second name of the file there (a
@@ -339,31 +355,43 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
                 file += "\\" + names[rng() % (nDepth ? 7 : 8)] + (nDepth ? " папка" : "");
             files.insert(file);
         }
-        // Where each file goes, in capitals (Windows' names): how many files go there.
+        // Every run meets a package folder that is a link to a folder elsewhere and one that is a file.
+        const std::string odd = std::array{"", "VC7", "System"}[nCase % 10 == 3 ? 1 : nCase % 10 == 7 ? 2 : 0];
+        for (auto it = files.begin(); it != files.end();)
+            it = !odd.empty() && it->rfind(odd + "\\", 0) == 0 ? files.erase(it) : std::next(it);
+        // Where each file goes, in capitals (Windows' names), and how many files of each component go there.
         auto place = [&](const std::string& file) {
             return (file[0] == 'V' || bOneFolder ? "vc" : "sys") + Upper(file.substr(file.find('\\')));
         };
-        std::map<std::string, int> going;
+        std::map<std::string, std::array<int, 2>> going;
         for (const std::string& file : files)
-            ++going[place(file)];
+            ++going[place(file)][file[0] != 'V'];
         // Destinations 0-2 cannot be made, 3-5 lie in the package, 6-8 are spelt otherwise.
         unsigned nDestination = rng() % 16;
         bool bBusy = chance(10), bElsewhere = chance(40);
-        Story story{{}, {}, std::array{1, 2, 3, 3}[rng() % 4], {}, {}};
+        std::set<std::string> waitedFor;   // the places where an old file waits
+        Story story{{}, {}, std::array{1, 2, 3, 3}[rng() % 4] | (odd.empty() ? 0 : odd[0] == 'V' ? 1 : 2), {}, {}};
         for (const std::string& file : files) {
             story.package.push_back(std::string(chance(15) ? "*" : "") + (chance(15) ? "~" : "") +
                                     (chance(5) ? "$" : "") + (chance(30) ? "^" : "") + file);
             std::string rest = file.substr(file.find('\\'));
             // A file often waits where twins go, so that a replacement comes before the second clash.
-            bool bWaits = chance(going[place(file)] > 1 ? 60 : 25);
+            auto [nFirst, nSecond] = going[place(file)];
+            bool bWaits = chance(nFirst + nSecond > 1 ? 60 : 25);
             if (bWaits)
                 story.waiting.push_back((chance(20) ? "*" : "") + std::string(file[0] == 'V' || bOneFolder ? "vc" : "sys") +
                                         (chance(30) ? Upper(rest) : rest) + (chance(10) ? "\\inside.txt" : ""));
-            if (!bWaits && going[place(file)] == 1 && nDestination > 2 && !(bBusy && file == *files.begin()))
-                story.free.push_back(file);
+            waitedFor.insert(bWaits ? place(file) : "");
             story.answers.push_back(std::vector<int>{IDOK, IDC_YES_ALL, IDC_NO, IDC_NO, IDOK, IDCANCEL, kEnterKey, IDOK,
                                                      IDC_NO, kEscapeKey}[rng() % 10]);
-            nTwins += going[place(file)] > 1;
+            nTwins += nFirst + nSecond > 1;
+        }
+        for (const std::string& file : files) {
+            // The first component goes first: of a name in both, its file takes the place.
+            auto [nFirst, nSecond] = going[place(file)];
+            bool bAlone = file[0] == 'V' ? nFirst == 1 : nSecond == 1 && !(nFirst && (story.components & 1));
+            if (bAlone && !waitedFor.count(place(file)) && nDestination > 2 && !(bBusy && file == *files.begin()))
+                story.free.push_back(file);
         }
 
         World w(bElsewhere);
@@ -373,15 +401,22 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
             WriteMarked(w.folder.Path(), file, "old");
         if (bBusy && !files.empty())
             HoldOpen(w, w.InPackage(*files.begin()));
+        // A second name of a package file outside the package, which stays as it is.
+        if (!bElsewhere && !files.empty() && chance(15))
+            ::CreateHardLinkW(Widen(w.folder.Path("outside name")).c_str(),
+                              AfxFilePath(w.InPackage(*std::next(files.begin(), rng() % files.size()))).c_str(), nullptr);
         if (chance(10) && !story.waiting.empty())
             HoldOpen(w, w.folder.Path(story.waiting[0].substr(story.waiting[0].find_first_not_of(kMarks))));
-        if (chance(10)) {
-            // Out of the package and back up it, or the package folder itself.
-            w.folder.Write("outside\\f.txt", "не из пакета");
-            bool bFolder = ::GetFileAttributesW(AfxFilePath(w.InPackage("VC7")).c_str()) != INVALID_FILE_ATTRIBUTES;
-            w.links = bFolder ? Strings{"VC7\\ext", "VC7\\loop"} : Strings{"VC7"};
-            for (const std::string& link : w.links)
-                MakeUnixLink(link == "VC7\\loop" ? w.InPackage("VC7") : w.folder.Path("outside"), w.InPackage(link));
+        // Links out of the package and back up it, or the package folder itself, to a folder that
+        // stays as it is; or the package folder a file.
+        bool bFolder = ::GetFileAttributesW(AfxFilePath(w.InPackage("VC7")).c_str()) != INVALID_FILE_ATTRIBUTES;
+        w.unmovable = odd == "VC7" ? Strings{"VC7"} : bFolder && chance(10) ? Strings{"VC7\\ext", "VC7\\loop"} : Strings{};
+        w.folder.Write("outside\\sub\\f.txt", "не из пакета");
+        for (const std::string& link : w.unmovable)
+            MakeUnixLink(link == "VC7\\loop" ? w.InPackage("VC7") : w.folder.Path("outside"), w.InPackage(link));
+        if (odd == "System") {
+            WriteFileAt(w.InPackage("System"), "не папка");
+            w.unmovable = {"System"};
         }
         std::string unix = "Z:" + UnixPath(w.package + "\\VC7") + "/out";
         std::replace(unix.begin(), unix.end(), '/', '\\');
