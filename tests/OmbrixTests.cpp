@@ -401,10 +401,19 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
             WriteMarked(w.folder.Path(), file, "old");
         if (bBusy && !files.empty())
             HoldOpen(w, w.InPackage(*files.begin()));
-        // A second name of a package file outside the package, which stays as it is.
-        if (!bElsewhere && !files.empty() && chance(15))
+        // A second name of a package file outside the package, which stays as it is; mostly of a file
+        // with a twin beside it, which its old name finds once it has moved.
+        Strings any(files.begin(), files.end()), twinned;
+        std::copy_if(files.begin(), files.end(), std::back_inserter(twinned), [&](const std::string& file) {
+            return std::any_of(files.begin(), files.end(), [&](const std::string& other) {
+                return other != file && Upper(other) == Upper(file) && other.rfind('\\') == file.rfind('\\') &&
+                       other.compare(0, other.rfind('\\'), file, 0, file.rfind('\\')) == 0;
+            });
+        });
+        Strings& linkable = twinned.empty() || chance(10) ? any : twinned;
+        if (!bElsewhere && !files.empty() && chance(40))
             ::CreateHardLinkW(Widen(w.folder.Path("outside name")).c_str(),
-                              AfxFilePath(w.InPackage(*std::next(files.begin(), rng() % files.size()))).c_str(), nullptr);
+                              AfxFilePath(w.InPackage(linkable[rng() % linkable.size()])).c_str(), nullptr);
         if (chance(10) && !story.waiting.empty())
             HoldOpen(w, w.folder.Path(story.waiting[0].substr(story.waiting[0].find_first_not_of(kMarks))));
         // Links out of the package and back up it, or the package folder itself, to a folder that
