@@ -1,5 +1,7 @@
 #include "WindowDriver.h"
 
+#include <cstdlib>
+
 #include "String.h"
 #include "resource.h"
 
@@ -72,6 +74,19 @@ UINT CWindowProbe::MessageIcon() const
         if (shown && shown == reinterpret_cast<DWORD_PTR>(::LoadIconW(nullptr, id)))
             return type;
     return 0;
+}
+
+std::string CWindowProbe::Placement() const
+{
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    ::GetMonitorInfoW(::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTONEAREST), &monitor);
+    RECT window = {}, work = monitor.rcWork;
+    ::GetWindowRect(m_hWnd, &window);
+    // Twice the centres' distance, so that an odd width's half pixel counts.
+    bool bCentred = std::abs(window.left + window.right - work.left - work.right) <= 4 &&
+                    std::abs(window.top + window.bottom - work.top - work.bottom) <= 4;
+    return !::IsWindowVisible(m_hWnd) ? "hidden" : bCentred ? "" : "off-centre";
 }
 
 bool CWindowProbe::Click(int nID, bool bWait)

@@ -24,6 +24,9 @@ public:
     UINT MessageIcon() const;
     bool IsEnabled(int nID) const { return ::IsWindowEnabled(::GetDlgItem(m_hWnd, nID)) != FALSE; }
     bool IsChecked(int nID) const { return Send(::GetDlgItem(m_hWnd, nID), BM_GETCHECK) == BST_CHECKED; }
+    // Where a user finds the window: empty when it is on screen, centred in its monitor's work area
+    // (within two pixels) as the program places its windows; else "hidden" or "off-centre".
+    std::string Placement() const;
 
     // A click, false when the button is disabled or hidden; bWait waits for it (for one that opens no window).
     bool Click(int nID, bool bWait = false);

@@ -418,13 +418,16 @@ Strings Describe(CWindowProbe& window)
 }
 
 // Runs the wizard on this thread (noting its result), or watches the program's, noting what each
-// window shows and taking the steps in order; a window beyond the last step is cancelled.
+// window shows, and where it stands unless on screen and centred, and taking the steps in order;
+// a window beyond the last step is cancelled.
 Strings Walk(std::vector<Step> steps, DWORD dwProgramThread = 0)
 {
     Strings seen;
     std::atomic<size_t> nStep{0};
     CUiDriver driver([&](CWindowProbe& window) {
         Strings shown = Describe(window);
+        if (std::string placement = window.Placement(); !placement.empty())
+            shown[0] += " " + placement;
         seen.insert(seen.end(), shown.begin(), shown.end());
         if (nStep < steps.size())
             return steps[nStep++](window, seen);
