@@ -21,6 +21,26 @@ GUITHREADINFO ThreadInfo(DWORD dwThreadId)
     return info;
 }
 
+// The thread's enabled dialog (not one under a modal one; all the program's windows are dialogs)
+// when none of its dialogs is on screen.
+HWND LeftHidden(DWORD dwThreadId)
+{
+    HWND hHidden = nullptr;
+    for (HWND hWnd = nullptr; (hWnd = ::FindWindowExW(nullptr, hWnd, L"#32770", nullptr));)
+        if (::GetWindowThreadProcessId(hWnd, nullptr) == dwThreadId) {
+            if (::IsWindowVisible(hWnd))
+                return nullptr;
+            hHidden = ::IsWindowEnabled(hWnd) ? hWnd : hHidden;
+        }
+    return hHidden;
+}
+
+// Whether the window's thread takes messages, as it does waiting for input, rather than working.
+bool IsWaiting(HWND hWnd)
+{
+    return ::SendMessageTimeoutW(hWnd, WM_NULL, 0, 0, SMTO_NORMAL, 50, nullptr) != 0;
+}
+
 // A message box's static control: its icon, or its text.
 HWND FindStatic(HWND hBox, bool bIcon)
 {
@@ -112,12 +132,22 @@ void CWindowProbe::PressKey(UINT nVirtualKey)
 void CUiDriver::Run()
 {
     // A window counts again once hidden, disabled (by one opened over it) or destroyed: closing, it can look active.
-    for (HWND hAnswered = nullptr; !m_bStop; ::Sleep(2)) {
-        HWND hActive = ThreadInfo(m_dwThreadId).hwndActive;
+    // A dialog left hidden counts once nothing has been on screen for half a second (a window coming shows sooner)
+    // while its thread takes messages, so is not busy installing, and if it is still hidden after that check.
+    DWORD dwShown = ::GetTickCount();
+    for (HWND hAnswered = nullptr, hLeft = nullptr; !m_bStop; ::Sleep(2)) {
+        HWND hActive = ThreadInfo(m_dwThreadId).hwndActive, hHidden = LeftHidden(m_dwThreadId), hNext = nullptr;
         if (hAnswered && !IsAnswerable(hAnswered))
             hAnswered = nullptr;
-        if (hActive != hAnswered && IsAnswerable(hActive)) {
-            CWindowProbe probe(hAnswered = hActive, m_dwThreadId);
+        if (!hHidden)
+            dwShown = ::GetTickCount(), hLeft = nullptr;
+        if (hActive != hAnswered && IsAnswerable(hActive))
+            hNext = hAnswered = hActive;
+        else if (hHidden != hLeft && ::GetTickCount() - dwShown > 500 && IsWaiting(hHidden) &&
+                 LeftHidden(m_dwThreadId) == hHidden)
+            hNext = hLeft = hHidden;
+        if (hNext) {
+            CWindowProbe probe(hNext, m_dwThreadId);
             m_handler(probe);
         }
     }

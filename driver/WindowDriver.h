@@ -44,7 +44,9 @@ private:
     DWORD m_dwThreadId;
 };
 
-// Hands each window the watched thread activates to a handler, which must answer it (close it or open another).
+// Hands each window the watched thread activates to a handler, which must answer it (close it or open another);
+// and, once, a dialog the thread left hidden while it waits with none on screen, so that a walk can note it at
+// once rather than wait for ever.
 class CUiDriver
 {
 public:
