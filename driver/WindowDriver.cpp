@@ -1,5 +1,7 @@
 #include "WindowDriver.h"
 
+#include <cstdlib>
+
 #include "String.h"
 #include "resource.h"
 
@@ -17,6 +19,26 @@ GUITHREADINFO ThreadInfo(DWORD dwThreadId)
     info.cbSize = sizeof info;
     ::GetGUIThreadInfo(dwThreadId, &info);
     return info;
+}
+
+// The thread's enabled dialog (not one under a modal one; all the program's windows are dialogs)
+// when none of its dialogs is on screen.
+HWND LeftHidden(DWORD dwThreadId)
+{
+    HWND hHidden = nullptr;
+    for (HWND hWnd = nullptr; (hWnd = ::FindWindowExW(nullptr, hWnd, L"#32770", nullptr));)
+        if (::GetWindowThreadProcessId(hWnd, nullptr) == dwThreadId) {
+            if (::IsWindowVisible(hWnd))
+                return nullptr;
+            hHidden = ::IsWindowEnabled(hWnd) ? hWnd : hHidden;
+        }
+    return hHidden;
+}
+
+// Whether the window's thread takes messages, as it does waiting for input, rather than working.
+bool IsWaiting(HWND hWnd)
+{
+    return ::SendMessageTimeoutW(hWnd, WM_NULL, 0, 0, SMTO_NORMAL, 50, nullptr) != 0;
 }
 
 // A message box's static control: its icon, or its text.
@@ -74,6 +96,19 @@ UINT CWindowProbe::MessageIcon() const
     return 0;
 }
 
+std::string CWindowProbe::Placement() const
+{
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    ::GetMonitorInfoW(::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTONEAREST), &monitor);
+    RECT window = {}, work = monitor.rcWork;
+    ::GetWindowRect(m_hWnd, &window);
+    // Twice the centres' distance, so that an odd width's half pixel counts.
+    bool bCentred = std::abs(window.left + window.right - work.left - work.right) <= 4 &&
+                    std::abs(window.top + window.bottom - work.top - work.bottom) <= 4;
+    return !::IsWindowVisible(m_hWnd) ? "hidden" : bCentred ? "" : "off-centre";
+}
+
 bool CWindowProbe::Click(int nID, bool bWait)
 {
     HWND hButton = ::GetDlgItem(m_hWnd, nID);
@@ -97,12 +132,22 @@ void CWindowProbe::PressKey(UINT nVirtualKey)
 void CUiDriver::Run()
 {
     // A window counts again once hidden, disabled (by one opened over it) or destroyed: closing, it can look active.
-    for (HWND hAnswered = nullptr; !m_bStop; ::Sleep(2)) {
-        HWND hActive = ThreadInfo(m_dwThreadId).hwndActive;
+    // A dialog left hidden counts once nothing has been on screen for half a second (a window coming shows sooner)
+    // while its thread takes messages, so is not busy installing, and if it is still hidden after that check.
+    DWORD dwShown = ::GetTickCount();
+    for (HWND hAnswered = nullptr, hLeft = nullptr; !m_bStop; ::Sleep(2)) {
+        HWND hActive = ThreadInfo(m_dwThreadId).hwndActive, hHidden = LeftHidden(m_dwThreadId), hNext = nullptr;
         if (hAnswered && !IsAnswerable(hAnswered))
             hAnswered = nullptr;
-        if (hActive != hAnswered && IsAnswerable(hActive)) {
-            CWindowProbe probe(hAnswered = hActive, m_dwThreadId);
+        if (!hHidden)
+            dwShown = ::GetTickCount(), hLeft = nullptr;
+        if (hActive != hAnswered && IsAnswerable(hActive))
+            hNext = hAnswered = hActive;
+        else if (hHidden != hLeft && ::GetTickCount() - dwShown > 500 && IsWaiting(hHidden) &&
+                 LeftHidden(m_dwThreadId) == hHidden)
+            hNext = hLeft = hHidden;
+        if (hNext) {
+            CWindowProbe probe(hNext, m_dwThreadId);
             m_handler(probe);
         }
     }

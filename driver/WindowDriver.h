@@ -24,6 +24,9 @@ public:
     UINT MessageIcon() const;
     bool IsEnabled(int nID) const { return ::IsWindowEnabled(::GetDlgItem(m_hWnd, nID)) != FALSE; }
     bool IsChecked(int nID) const { return Send(::GetDlgItem(m_hWnd, nID), BM_GETCHECK) == BST_CHECKED; }
+    // Where a user finds the window: empty when it is on screen, centred in its monitor's work area
+    // (within two pixels) as the program places its windows; else "hidden" or "off-centre".
+    std::string Placement() const;
 
     // A click, false when the button is disabled or hidden; bWait waits for it (for one that opens no window).
     bool Click(int nID, bool bWait = false);
@@ -41,7 +44,9 @@ private:
     DWORD m_dwThreadId;
 };
 
-// Hands each window the watched thread activates to a handler, which must answer it (close it or open another).
+// Hands each window the watched thread activates to a handler, which must answer it (close it or open another);
+// and, once, a dialog the thread left hidden while it waits with none on screen, so that a walk can note it at
+// once rather than wait for ever.
 class CUiDriver
 {
 public:
