@@ -206,7 +206,7 @@ void Install(World& w, const Story& story)
         // The question names, as the user reads it, a file that was there at a destination.
         std::string text = window.MessageText(), path = text.substr(text.find('"') + 1, text.rfind('"') - text.find('"') - 1);
         FileKey target = Key(path);
-        EXPECT_EQ(window.Caption() + "|" + text, Said::kQuestionTitle + "|" + Said::Replace(path));
+        EXPECT_EQ(window.Caption() + "|" + text + window.Placement(), Said::kQuestionTitle + "|" + Said::Replace(path));
         EXPECT_TRUE(std::any_of(before.begin(), before.end(), [&](auto& was) {
             return was.second.key == target && was.first.rfind("pkg\\", 0) != 0;
         })) << text;
