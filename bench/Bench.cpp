@@ -26,8 +26,8 @@ namespace {
 
 // A pass moves every part of a tree once with each loop: 100 rounds on the smaller tree, 484 on
 // the larger.
-constexpr int kSmallPasses = 10;
-constexpr int kLargePasses = 5;
+constexpr int kSmallPasses = 6;
+constexpr int kLargePasses = 2;
 
 // A tree: nFolders folders below the root, nFanOut in each parent, with nFiles files dealt out
 // over them in turn.
