@@ -1,12 +1,16 @@
 #include "FileOps.h"
 
 #include <aclapi.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cwchar>
 #include <utility>
 #include <vector>
+
+// In the driver kit's headers, not in winternl.h.
+extern "C" WCHAR NTAPI RtlUpcaseUnicodeChar(WCHAR chSource);
 
 namespace {
 // The absolute form of a path as Windows resolves it, without doubled backslashes, "." or "..".
@@ -46,16 +50,36 @@ private:
 // Copies the whole file into a new one; false at the first read or write that fails.
 bool CopyContent(HANDLE hFrom, HANDLE hTo)
 {
-    static thread_local char buffer[1 << 16];
+    std::vector<char> buffer(1 << 16);
     for (;;) {
         DWORD nRead = 0, nWritten = 0;
-        if (!::ReadFile(hFrom, buffer, sizeof buffer, &nRead, nullptr))
+        if (!::ReadFile(hFrom, buffer.data(), static_cast<DWORD>(buffer.size()), &nRead, nullptr))
             return false;
         if (nRead == 0)
             return true;
-        if (!::WriteFile(hTo, buffer, nRead, &nWritten, nullptr) || nWritten != nRead)
+        if (!::WriteFile(hTo, buffer.data(), nRead, &nWritten, nullptr) || nWritten != nRead)
             return false;
     }
+}
+
+// The native calls that Windows' own by-handle file functions are built on, present in every
+// NT: false, with the Windows error code set, when the call fails.
+bool SetInformation(HANDLE hFile, void* pInfo, size_t cbInfo, FILE_INFORMATION_CLASS infoClass)
+{
+    IO_STATUS_BLOCK io;
+    NTSTATUS status = ::NtSetInformationFile(hFile, &io, pInfo, static_cast<ULONG>(cbInfo), infoClass);
+    if (!NT_SUCCESS(status))
+        ::SetLastError(::RtlNtStatusToDosError(status));
+    return NT_SUCCESS(status);
+}
+
+bool QueryInformation(HANDLE hFile, void* pInfo, size_t cbInfo, FILE_INFORMATION_CLASS infoClass)
+{
+    IO_STATUS_BLOCK io;
+    NTSTATUS status = ::NtQueryInformationFile(hFile, &io, pInfo, static_cast<ULONG>(cbInfo), infoClass);
+    if (!NT_SUCCESS(status))
+        ::SetLastError(::RtlNtStatusToDosError(status));
+    return NT_SUCCESS(status);
 }
 
 // The folder part and the name part of a path.
@@ -89,8 +113,8 @@ void RemoveLeftoverCopies(const std::wstring& folder)
 // Marks a file to go when its last handle closes, or clears the mark.
 bool MarkForDeletion(HANDLE hFile, bool bDelete)
 {
-    FILE_DISPOSITION_INFO disposition = {bDelete};
-    return ::SetFileInformationByHandle(hFile, FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
+    FILE_DISPOSITION_INFORMATION disposition = {bDelete};
+    return SetInformation(hFile, &disposition, sizeof disposition, FileDispositionInformation);
 }
 
 // A new temporary file in the folder, marked for deletion from the start: if the program dies,
@@ -118,12 +142,14 @@ HANDLE CreateTemporary(const std::wstring& folder)
 // Gives an open file its new name in one step, replacing a file of that name if asked.
 bool RenameByHandle(HANDLE hFile, const std::wstring& to, bool bReplace)
 {
-    std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + to.size() * sizeof(wchar_t));
-    auto* pRename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    std::wstring target = AfxNtPath(FullPath(to));
+    std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFORMATION) + target.size() * sizeof(wchar_t));
+    auto* pRename = reinterpret_cast<FILE_RENAME_INFORMATION*>(buffer.data());
     pRename->ReplaceIfExists = bReplace;
-    pRename->FileNameLength = static_cast<DWORD>(to.size() * sizeof(wchar_t));
-    std::copy(to.begin(), to.end(), pRename->FileName);
-    return ::SetFileInformationByHandle(hFile, FileRenameInfo, pRename, static_cast<DWORD>(buffer.size())) != FALSE;
+    pRename->RootDirectory = nullptr;
+    pRename->FileNameLength = static_cast<ULONG>(target.size() * sizeof(wchar_t));
+    std::copy(target.begin(), target.end(), pRename->FileName);
+    return SetInformation(hFile, pRename, buffer.size(), FileRenameInformation);
 }
 
 // Moves a file to another volume: copied under a temporary name beside the target, flushed,
@@ -137,8 +163,8 @@ bool CopyIntoPlace(const std::wstring& from, const std::wstring& to, bool bRepla
                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!source.IsValid())
         return false;
-    FILE_BASIC_INFO basic = {};
-    if (!::GetFileInformationByHandleEx(source.Get(), FileBasicInfo, &basic, sizeof basic))
+    FILE_BASIC_INFORMATION basic = {};
+    if (!QueryInformation(source.Get(), &basic, sizeof basic, FileBasicInformation))
         return false;
 
     std::wstring folder = SplitPath(to).first;
@@ -146,11 +172,11 @@ bool CopyIntoPlace(const std::wstring& from, const std::wstring& to, bool bRepla
     CHandle copy(CreateTemporary(folder));
     if (!copy.IsValid())
         return false;
-    FILE_BASIC_INFO times = basic;
+    FILE_BASIC_INFORMATION times = basic;
     times.FileAttributes = 0;      // the attributes follow once the copy is in place
     // The mark is cleared only just before the rename, which a file marked for deletion cannot take.
     bool bPlaced = CopyContent(source.Get(), copy.Get()) &&
-                   ::SetFileInformationByHandle(copy.Get(), FileBasicInfo, &times, sizeof times) &&
+                   SetInformation(copy.Get(), &times, sizeof times, FileBasicInformation) &&
                    ::FlushFileBuffers(copy.Get()) && MarkForDeletion(copy.Get(), false) &&
                    RenameByHandle(copy.Get(), to, bReplace);
     if (!bPlaced) {
@@ -159,20 +185,21 @@ bool CopyIntoPlace(const std::wstring& from, const std::wstring& to, bool bRepla
         ::SetLastError(dwError);
         return false;
     }
-    FILE_BASIC_INFO attributes = {};
+    FILE_BASIC_INFORMATION attributes = {};
     attributes.FileAttributes = basic.FileAttributes;
-    ::SetFileInformationByHandle(copy.Get(), FileBasicInfo, &attributes, sizeof attributes);
+    SetInformation(copy.Get(), &attributes, sizeof attributes, FileBasicInformation);
     copy.Close();
 
     // A read-only source cannot be deleted until it is writable.
-    FILE_BASIC_INFO writable = {};
+    FILE_BASIC_INFORMATION writable = {};
     writable.FileAttributes = (basic.FileAttributes & ~FILE_ATTRIBUTE_READONLY) | FILE_ATTRIBUTE_ARCHIVE;
-    ::SetFileInformationByHandle(source.Get(), FileBasicInfo, &writable, sizeof writable);
+    SetInformation(source.Get(), &writable, sizeof writable, FileBasicInformation);
     return MarkForDeletion(source.Get(), true);
 }
 
-// Which file or folder an open handle is.
-CFileIdentity IdentityOf(HANDLE hFile)
+// Which file or folder an open handle is, and how many names it has: none known when the handle
+// tells nothing.
+CFileIdentity IdentityOf(HANDLE hFile, DWORD* pnLinks = nullptr)
 {
     BY_HANDLE_FILE_INFORMATION info;
     CFileIdentity identity;
@@ -181,6 +208,8 @@ CFileIdentity IdentityOf(HANDLE hFile)
         identity.nIndex = (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
         identity.bKnown = true;
     }
+    if (pnLinks)
+        *pnLinks = identity.bKnown ? info.nNumberOfLinks : 0;
     return identity;
 }
 
@@ -200,14 +229,14 @@ CFileIdentity IdentityOf(const std::wstring& path)
 // reached through another spelling of its folder, is not a second name.
 bool RemoveSecondName(const std::wstring& from, const std::wstring& to, const CFileIdentity& moved)
 {
-    CHandle remnant(::CreateFileW(from.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    CHandle remnant(::CreateFileW(from.c_str(), DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!remnant.IsValid() || !(IdentityOf(remnant.Get()) == moved))
         return true;
     auto [fromFolder, fromName] = SplitPath(from);
     auto [toFolder, toName] = SplitPath(to);
     bool bOneName = IdentityOf(fromFolder) == IdentityOf(toFolder) &&
-                    ::CompareStringOrdinal(fromName.c_str(), -1, toName.c_str(), -1, TRUE) == CSTR_EQUAL;
+                    AfxFileNameKey(fromName) == AfxFileNameKey(toName);
     return bOneName || MarkForDeletion(remnant.Get(), true);
 }
 
@@ -216,14 +245,15 @@ bool RemoveSecondName(const std::wstring& from, const std::wstring& to, const CF
 // afterwards; only a file with more than one name can leave one behind.
 bool MoveOrCopyIntoPlace(const std::wstring& from, const std::wstring& to, bool bReplace)
 {
-    CHandle source(::CreateFileW(from.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    // The attributes' right lets the handle tell which file it is and how many names it has.
+    CHandle source(::CreateFileW(from.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!source.IsValid())
         return false;
-    FILE_STANDARD_INFO standard = {};
-    bool bOtherNames = ::GetFileInformationByHandleEx(source.Get(), FileStandardInfo, &standard, sizeof standard) &&
-                       standard.NumberOfLinks > 1;
-    CFileIdentity moved = bOtherNames ? IdentityOf(source.Get()) : CFileIdentity();
+    DWORD nLinks = 0;
+    CFileIdentity moved = IdentityOf(source.Get(), &nLinks);
+    bool bOtherNames = nLinks > 1;
     if (RenameByHandle(source.Get(), to, bReplace)) {
         source.Close();
         return !bOtherNames || RemoveSecondName(from, to, moved);
@@ -268,8 +298,7 @@ void AfxInheritPermissions(const CString& strPath, bool bReadOnly)
     ACL emptyDacl;
     ::InitializeAcl(&emptyDacl, sizeof emptyDacl, ACL_REVISION);
     BYTE administrators[SECURITY_MAX_SID_SIZE];
-    DWORD cbSid = sizeof administrators;
-    ::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &cbSid);
+    AfxAdministratorsSid(administrators);
     std::wstring path = AfxFilePath(strPath);
     const SECURITY_INFORMATION inherit = DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION;
     // Without the right to give the file away, at least its permissions are reset.
@@ -299,6 +328,32 @@ std::wstring AfxLongPath(const std::wstring& path, const std::wstring& fullPath)
     if (fullPath.rfind(L"\\\\", 0) == 0 && fullPath.rfind(L"\\\\.\\", 0) != 0)
         return L"\\\\?\\UNC\\" + fullPath.substr(2);
     return path;
+}
+
+std::wstring AfxNtPath(const std::wstring& fullPath)
+{
+    // \\?\ and \\.\ name the native namespace's \??\ already; any other \\ starts a network path.
+    if (fullPath.rfind(L"\\\\?\\", 0) == 0 || fullPath.rfind(L"\\\\.\\", 0) == 0)
+        return L"\\??\\" + fullPath.substr(4);
+    if (fullPath.rfind(L"\\\\", 0) == 0)
+        return L"\\??\\UNC\\" + fullPath.substr(2);
+    return L"\\??\\" + fullPath;
+}
+
+std::wstring AfxFileNameKey(const std::wstring& name)
+{
+    std::wstring key = name;
+    for (wchar_t& ch : key)
+        ch = ::RtlUpcaseUnicodeChar(ch);
+    return key;
+}
+
+void AfxAdministratorsSid(BYTE (&sid)[SECURITY_MAX_SID_SIZE])
+{
+    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+    ::InitializeSid(sid, &ntAuthority, 2);
+    *::GetSidSubAuthority(sid, 0) = SECURITY_BUILTIN_DOMAIN_RID;
+    *::GetSidSubAuthority(sid, 1) = DOMAIN_ALIAS_RID_ADMINS;
 }
 
 CFileIdentity AfxGetFileIdentity(const CString& strPath)

@@ -26,10 +26,8 @@ bool CPlacedFiles::Contains(const CString& strFolder, const CString& strName)
     return false;
 }
 
-// Names that Windows takes for one file: compared without letter case.
+// Names that Windows takes for one file: compared without letter case, as the file system does.
 std::wstring CPlacedFiles::Key(const CString& strName)
 {
-    std::wstring key = Widen(strName);
-    ::CharUpperBuffW(&key[0], static_cast<DWORD>(key.size()));
-    return key;
+    return AfxFileNameKey(Widen(strName));
 }
