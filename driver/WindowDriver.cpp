@@ -129,14 +129,26 @@ void CWindowProbe::PressKey(UINT nVirtualKey)
     ::PostMessageW(hTarget, WM_KEYUP, nVirtualKey, 0xC0000001);
 }
 
-void CUiDriver::Run()
+void CUiDriver::Stop()
 {
+    m_bStop = true;
+    if (m_hThread) {
+        ::WaitForSingleObject(m_hThread, INFINITE);
+        ::CloseHandle(m_hThread);
+        m_hThread = nullptr;
+    }
+}
+
+DWORD WINAPI CUiDriver::Run(LPVOID pDriver)
+{
+    auto& self = *static_cast<CUiDriver*>(pDriver);
     // A window counts again once hidden, disabled (by one opened over it) or destroyed: closing, it can look active.
     // A dialog left hidden counts once nothing has been on screen for half a second (a window coming shows sooner)
     // while its thread takes messages, so is not busy installing, and if it is still hidden after that check.
     DWORD dwShown = ::GetTickCount();
-    for (HWND hAnswered = nullptr, hLeft = nullptr; !m_bStop; ::Sleep(2)) {
-        HWND hActive = ThreadInfo(m_dwThreadId).hwndActive, hHidden = LeftHidden(m_dwThreadId), hNext = nullptr;
+    for (HWND hAnswered = nullptr, hLeft = nullptr; !self.m_bStop; ::Sleep(2)) {
+        DWORD dwThreadId = self.m_dwThreadId;
+        HWND hActive = ThreadInfo(dwThreadId).hwndActive, hHidden = LeftHidden(dwThreadId), hNext = nullptr;
         if (hAnswered && !IsAnswerable(hAnswered))
             hAnswered = nullptr;
         if (!hHidden)
@@ -144,13 +156,14 @@ void CUiDriver::Run()
         if (hActive != hAnswered && IsAnswerable(hActive))
             hNext = hAnswered = hActive;
         else if (hHidden != hLeft && ::GetTickCount() - dwShown > 500 && IsWaiting(hHidden) &&
-                 LeftHidden(m_dwThreadId) == hHidden)
+                 LeftHidden(dwThreadId) == hHidden)
             hNext = hLeft = hHidden;
         if (hNext) {
-            CWindowProbe probe(hNext, m_dwThreadId);
-            m_handler(probe);
+            CWindowProbe probe(hNext, dwThreadId);
+            self.m_handler(probe);
         }
     }
+    return 0;
 }
 
 CProgram::CProgram(const std::wstring& program, const std::wstring& currentDirectory, const std::wstring& arguments)

@@ -4,7 +4,6 @@
 #include <atomic>
 #include <functional>
 #include <string>
-#include <thread>
 
 // One top-level window of the watched thread, operated as a user would: only enabled, visible controls click.
 class CWindowProbe
@@ -55,18 +54,20 @@ public:
     // Watches a thread of any process; 0 for the calling thread.
     explicit CUiDriver(Handler handler, DWORD dwThreadId = 0)
         : m_handler(std::move(handler)), m_dwThreadId(dwThreadId ? dwThreadId : ::GetCurrentThreadId()),
-          m_thread(&CUiDriver::Run, this) {}
+          m_hThread(::CreateThread(nullptr, 0, &CUiDriver::Run, this, 0, nullptr)) {}
     ~CUiDriver() { Stop(); }
+    CUiDriver(const CUiDriver&) = delete;
+    CUiDriver& operator=(const CUiDriver&) = delete;
     // Stops watching; what the handler recorded is then safe to read.
-    void Stop() { m_bStop = true; if (m_thread.joinable()) m_thread.join(); }
+    void Stop();
 
 private:
-    void Run();
+    static DWORD WINAPI Run(LPVOID pDriver);
 
     Handler m_handler;
     DWORD m_dwThreadId;
     std::atomic<bool> m_bStop{false};
-    std::thread m_thread;
+    HANDLE m_hThread;              // the watching thread, until Stop
 };
 
 // A program run as a process of its own, in currentDirectory (empty: ours), killed if it still runs at the end.

@@ -11,7 +11,7 @@ BUILD_DIR=${1:-build}
 # caption buttons) and Liberation, without which the dialogs come out in another font and
 # wider than the pictures in docs/; and for the release, osslsigncode (signing) with openssl
 # (the test's throwaway certificates) and git (the test's copies of the tracked sources).
-PACKAGES=(cmake make g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386 googletest
+PACKAGES=(cmake make g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 wine wine32:i386 googletest
     xvfb xauth imagemagick shellcheck fonts-wine fonts-liberation osslsigncode openssl git)
 
 missing=()
