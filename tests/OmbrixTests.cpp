@@ -31,6 +31,8 @@ const std::string kTitle = "Ombrix", kQuestionTitle = "Подтверждени�
                   kBack = "<< Назад", kNext = "Далее >>", kCancel = "Отмена", kYes = "Да", kYesToAll = "Да - для всех",
                   kNo = "Нет", kVcLabel = "Путь установки Visual C++ 7.1", kSystemLabel = "Системная папка:",
                   kQuestionTemplate = "Файл существует.\nПерезаписать?";
+// The test program's name, which titles its notices; a copy that plays an older Windows is named after it.
+const std::string kTestTitle = "ombrix_tests" + (std::getenv("OMBRIX_WINDOWS") ? "_" + std::string(std::getenv("OMBRIX_WINDOWS")) : "");
 std::string Replace(const std::string& target) { return "Файл \"" + target + "\"\nсуществует. Перезаписать?"; }
 std::string CannotMove(const CString& from, const CString& to) { return "Невозможно переместить файл\n" + (from + "\nв\n" + to).Str(); }
 std::string NoPackageFolder(const CString& folder) { return "Не найдена папка пакета\n" + folder.Str(); }
@@ -239,7 +241,7 @@ void Install(World& w, const Story& story)
         std::string from = notice.substr(nStart, notice.find('\n', nStart) - nStart);
         std::string entry = from.substr(std::min(from.size(), w.package.Str().size() + 1)), below = entry + "\\";
         bool bMissing = std::none_of(files.begin(), files.end(), [&](auto& file) { return file.rfind(below, 0) == 0; });
-        std::string head = "ombrix_tests|" + std::to_string(MB_ICONEXCLAMATION) + "|";
+        std::string head = Said::kTestTitle + "|" + std::to_string(MB_ICONEXCLAMATION) + "|";
         EXPECT_TRUE(notice == head + Said::CannotMove(w.InPackage(entry), Target(w, entry)) ||
                     (notice == head + Said::NoPackageFolder(w.InPackage(entry)) && bMissing)) << notice;
         reported.push_back(from + "\\");

@@ -1,0 +1,126 @@
+// What only an older Windows, or a real one, would show, checked as pure functions: Wine has
+// every newer function, keeps no permissions and no classic path limit.
+#include <gtest/gtest.h>
+
+#include <sddl.h>
+
+#include <cstdlib>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "Afx.h"
+#include "DllSearch.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// What the newer functions of a played Windows were called with.
+Strings g_called;
+
+BOOL WINAPI PlayedSetDefaultDllDirectories(DWORD dwFlags)
+{
+    g_called.push_back("SetDefaultDllDirectories " + std::to_string(dwFlags));
+    return TRUE;
+}
+
+BOOL WINAPI PlayedSetDllDirectoryW(LPCWSTR pszPath)
+{
+    g_called.push_back("SetDllDirectoryW \"" + Narrow(pszPath).Str() + "\"");
+    return TRUE;
+}
+
+BOOL WINAPI PlayedSetSearchPathMode(DWORD dwFlags)
+{
+    g_called.push_back("SetSearchPathMode " + std::to_string(dwFlags));
+    return TRUE;
+}
+
+template <typename Function>
+FARPROC Offered(Function pfn)
+{
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(pfn));
+}
+
+// Each row a Windows, by the newer functions it has: each one it has is called to narrow the
+// search, and on every one the DLLs that user32, gdi32 and the permission calls load by name on
+// XP (themes, complex scripts, the permission reset), which no known-DLL list keeps from a
+// planted copy there, are loaded first from the system directory, with their own dependencies
+// looked for beside them.
+TEST(DllSearch, NarrowsWhatEachWindowsCanAndPreloadsFromTheSystemDirectoryOnAll)
+{
+    const std::map<std::string, FARPROC> newer{{"SetDefaultDllDirectories", Offered(&PlayedSetDefaultDllDirectories)},
+                                               {"SetDllDirectoryW", Offered(&PlayedSetDllDirectoryW)},
+                                               {"SetSearchPathMode", Offered(&PlayedSetSearchPathMode)}};
+    wchar_t buffer[MAX_PATH];
+    const std::string system = Narrow(buffer, static_cast<int>(::GetSystemDirectoryW(buffer, MAX_PATH))).Str() + "\\";
+    struct Windows { const char* name; std::set<std::string> has; Strings called; };
+    for (const Windows& windows : std::vector<Windows>{
+             {"2000 SP4 and XP", {}, {}},
+             {"XP SP1 to Vista", {"SetDllDirectoryW"}, {"SetDllDirectoryW \"\""}},
+             {"7 without KB2533623", {"SetDllDirectoryW", "SetSearchPathMode"},
+              {"SetDllDirectoryW \"\"", "SetSearchPathMode 32769"}},
+             {"8 to 11", {"SetDefaultDllDirectories", "SetDllDirectoryW", "SetSearchPathMode"},
+              {"SetDefaultDllDirectories 2048", "SetDllDirectoryW \"\"", "SetSearchPathMode 32769"}}}) {
+        g_called.clear();
+        std::set<std::string> preloaded;
+        AfxRestrictDllSearch({[&](const char* pszName) { return windows.has.count(pszName) ? newer.at(pszName) : nullptr; },
+                              [&](const std::wstring& path, DWORD dwFlags) {
+                                  std::string file = Narrow(path.c_str()).Str();
+                                  EXPECT_EQ(file.rfind(system, 0), 0u) << file << " not from the system directory";
+                                  EXPECT_EQ(dwFlags, static_cast<DWORD>(LOAD_WITH_ALTERED_SEARCH_PATH)) << file;
+                                  preloaded.insert(file.substr(system.size()));
+                                  return HMODULE(nullptr);
+                              }});
+        EXPECT_EQ(g_called, windows.called) << windows.name;
+        for (const char* pszDll : {"uxtheme.dll", "lpk.dll", "usp10.dll", "ntmarta.dll"})
+            EXPECT_TRUE(preloaded.count(pszDll)) << windows.name << ": " << pszDll << " not preloaded";
+    }
+}
+
+// The names the native calls take, from full paths of each kind.
+TEST(NtPath, NamesDrivesLongPathsAndNetworkSharesInTheNativeNamespace)
+{
+    for (const auto& [full, native] : std::vector<std::pair<std::wstring, std::wstring>>{
+             {L"C:\\Program Files\\Vc7\\a.txt", L"\\??\\C:\\Program Files\\Vc7\\a.txt"},
+             {L"\\\\?\\C:\\long\\path", L"\\??\\C:\\long\\path"},
+             {L"\\\\server\\share\\a.txt", L"\\??\\UNC\\server\\share\\a.txt"},
+             {L"\\\\?\\UNC\\server\\share\\a.txt", L"\\??\\UNC\\server\\share\\a.txt"}})
+        EXPECT_EQ(AfxNtPath(full), native) << Narrow(full.c_str()).Str();
+}
+
+// Names Windows takes for one file, and names it tells apart: simple capitals, no folding of
+// one letter into two.
+TEST(FileNameKey, IgnoresLetterCaseAsTheFileSystemDoes)
+{
+    for (const auto& [a, b, bSame] : std::vector<std::tuple<std::wstring, std::wstring, bool>>{
+             {L"readme.TXT", L"README.txt", true}, {L"файл ё.dll", L"ФАЙЛ Ё.DLL", true}, {L"Ελληνικά", L"ΕΛΛΗΝΙΚΆ", true},
+             {L"a.txt", L"b.txt", false}, {L"straße", L"STRASSE", false}, {L"file.txt", L"file.txt ", false}})
+        EXPECT_EQ(AfxFileNameKey(a) == AfxFileNameKey(b), bSame) << Narrow(a.c_str()).Str() << " / " << Narrow(b.c_str()).Str();
+}
+
+// The owner a placed file is given on Windows, where Wine keeps none.
+TEST(AdministratorsSid, IsTheBuiltinAdministratorsGroup)
+{
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    AfxAdministratorsSid(sid);
+    PSID expected = nullptr;
+    ASSERT_TRUE(::ConvertStringSidToSidW(L"S-1-5-32-544", &expected));
+    EXPECT_TRUE(::IsValidSid(sid) && ::EqualSid(sid, expected));
+    ::LocalFree(expected);
+}
+
+// The runs that play an older Windows see it: Wine reports what the prefix asks for this copy.
+TEST(ReportedWindows, IsTheOneThisRunPlays)
+{
+    const char* pszPlayed = std::getenv("OMBRIX_WINDOWS");
+    OSVERSIONINFOW info = {};
+    info.dwOSVersionInfoSize = sizeof info;
+    ::GetVersionExW(&info);
+    std::string reported = std::to_string(info.dwMajorVersion) + "." + std::to_string(info.dwMinorVersion);
+    EXPECT_EQ(reported, !pszPlayed ? reported : std::string(pszPlayed) == "winxp" ? "5.1" : "5.0");
+}
+
+}  // namespace
