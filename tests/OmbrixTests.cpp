@@ -664,11 +664,12 @@ Strings RunProgram(const CTestFolder& package, const std::string& exe, const std
     CProgram shell(L"/bin/sh", L"", Widen("-c \"cd '" + UnixPath(package.Path()) + "' && " + before + " wine '" + exe +
                                           "'; echo $? >exit-code\""));
     // Its first page tells its thread: the cases run one at a time, and no other shows that page.
+    // A program that ends without one is noted at once.
     DWORD dwThreadId = 0, dwProcessId = 0;
-    for (int nWait = 0; !dwThreadId && nWait < 3000; ++nWait, ::Sleep(10))
+    for (int nWait = 0; !dwThreadId && nWait < 3000 && !package.Read("exit-code"); ++nWait, ::Sleep(10))
         for (HWND hWnd = nullptr; !dwThreadId && (hWnd = ::FindWindowExW(nullptr, hWnd, L"#32770", nullptr));)
             dwThreadId = ::GetDlgItem(hWnd, IDC_APPWIZARD_FILES) ? ::GetWindowThreadProcessId(hWnd, &dwProcessId) : 0;
-    Strings seen = Walk(std::move(steps), dwThreadId);
+    Strings seen = dwThreadId ? Walk(std::move(steps), dwThreadId) : Strings{"no first page"};
     if (during)
         during(std::shared_ptr<void>(::OpenProcess(PROCESS_TERMINATE, FALSE, dwProcessId), ::CloseHandle).get());
     std::string exitCode;

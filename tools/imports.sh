@@ -39,7 +39,7 @@ if [[ $(i686-w64-mingw32-objdump -t "$exe" | head -n 8) == *"(sec "* ]]; then
     newer=$(i686-w64-mingw32-objdump -d --no-show-raw-insn "$exe" | awk '
         /^[0-9a-f]+ <.*>:$/ { function_name = $2 }
         /%[xyz]?mm[0-9]|\t(emms|fxsave|fxrstor|sysenter|sysexit|[lms]fence|clflush|prefetch[a-z0-9]*|movnt[a-z]*|popcnt|lzcnt|movbe|crc32|rdrand|rdseed|xgetbv|[ls]dmxcsr|rdtscp)([ \t]|$)/ &&
-            function_name !~ /_x86_rd(rand|seed)/ { print "  " function_name " " $0 }' | head -n 5)
+            function_name !~ /_x86_rd(rand|seed)/ && ++found <= 5 { print "  " function_name " " $0 }')
     if [[ -n $newer ]]; then
         echo "instructions a Pentium Pro lacks:"
         echo "$newer"
