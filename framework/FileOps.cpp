@@ -62,24 +62,27 @@ bool CopyContent(HANDLE hFrom, HANDLE hTo)
     }
 }
 
-// The native calls that Windows' own by-handle file functions are built on, present in every
-// NT: false, with the Windows error code set, when the call fails.
-bool SetInformation(HANDLE hFile, void* pInfo, size_t cbInfo, FILE_INFORMATION_CLASS infoClass)
+// One of the native calls that Windows' own by-handle file functions are built on, present in
+// every NT, on one class of an open file's information: false, with the Windows error code set,
+// when it fails.
+bool CallNative(decltype(&::NtSetInformationFile) pfnCall, HANDLE hFile, void* pInfo, size_t cbInfo,
+                FILE_INFORMATION_CLASS infoClass)
 {
     IO_STATUS_BLOCK io;
-    NTSTATUS status = ::NtSetInformationFile(hFile, &io, pInfo, static_cast<ULONG>(cbInfo), infoClass);
+    NTSTATUS status = pfnCall(hFile, &io, pInfo, static_cast<ULONG>(cbInfo), infoClass);
     if (!NT_SUCCESS(status))
         ::SetLastError(::RtlNtStatusToDosError(status));
     return NT_SUCCESS(status);
 }
 
+bool SetInformation(HANDLE hFile, void* pInfo, size_t cbInfo, FILE_INFORMATION_CLASS infoClass)
+{
+    return CallNative(::NtSetInformationFile, hFile, pInfo, cbInfo, infoClass);
+}
+
 bool QueryInformation(HANDLE hFile, void* pInfo, size_t cbInfo, FILE_INFORMATION_CLASS infoClass)
 {
-    IO_STATUS_BLOCK io;
-    NTSTATUS status = ::NtQueryInformationFile(hFile, &io, pInfo, static_cast<ULONG>(cbInfo), infoClass);
-    if (!NT_SUCCESS(status))
-        ::SetLastError(::RtlNtStatusToDosError(status));
-    return NT_SUCCESS(status);
+    return CallNative(::NtQueryInformationFile, hFile, pInfo, cbInfo, infoClass);
 }
 
 // The folder part and the name part of a path.
@@ -197,9 +200,8 @@ bool CopyIntoPlace(const std::wstring& from, const std::wstring& to, bool bRepla
     return MarkForDeletion(source.Get(), true);
 }
 
-// Which file or folder an open handle is, and how many names it has: none known when the handle
-// tells nothing.
-CFileIdentity IdentityOf(HANDLE hFile, DWORD* pnLinks = nullptr)
+// Which file or folder an open handle is.
+CFileIdentity IdentityOf(HANDLE hFile)
 {
     BY_HANDLE_FILE_INFORMATION info;
     CFileIdentity identity;
@@ -208,8 +210,6 @@ CFileIdentity IdentityOf(HANDLE hFile, DWORD* pnLinks = nullptr)
         identity.nIndex = (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
         identity.bKnown = true;
     }
-    if (pnLinks)
-        *pnLinks = identity.bKnown ? info.nNumberOfLinks : 0;
     return identity;
 }
 
@@ -245,15 +245,17 @@ bool RemoveSecondName(const std::wstring& from, const std::wstring& to, const CF
 // afterwards; only a file with more than one name can leave one behind.
 bool MoveOrCopyIntoPlace(const std::wstring& from, const std::wstring& to, bool bReplace)
 {
-    // The attributes' right lets the handle tell which file it is and how many names it has.
+    // The attributes' right lets the handle tell which file it is.
     CHandle source(::CreateFileW(from.c_str(), DELETE | FILE_READ_ATTRIBUTES,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                  FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!source.IsValid())
         return false;
-    DWORD nLinks = 0;
-    CFileIdentity moved = IdentityOf(source.Get(), &nLinks);
-    bool bOtherNames = nLinks > 1;
+    // The name count alone is cheap; which file it is, with its volume, only a file with more names needs.
+    FILE_STANDARD_INFORMATION standard = {};
+    bool bOtherNames = QueryInformation(source.Get(), &standard, sizeof standard, FileStandardInformation) &&
+                       standard.NumberOfLinks > 1;
+    CFileIdentity moved = bOtherNames ? IdentityOf(source.Get()) : CFileIdentity();
     if (RenameByHandle(source.Get(), to, bReplace)) {
         source.Close();
         return !bOtherNames || RemoveSecondName(from, to, moved);
