@@ -6,12 +6,13 @@
 
 #include <cstdlib>
 #include <map>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "Afx.h"
 #include "DllSearch.h"
+#include "TestWorld.h"
 
 namespace {
 
@@ -110,6 +111,40 @@ TEST(AdministratorsSid, IsTheBuiltinAdministratorsGroup)
     ASSERT_TRUE(::ConvertStringSidToSidW(L"S-1-5-32-544", &expected));
     EXPECT_TRUE(::IsValidSid(sid) && ::EqualSid(sid, expected));
     ::LocalFree(expected);
+}
+
+// Windows XP reads the built program's manifest: XP knows only its own elements in the
+// manifest's namespace and refuses to start a program with any other there, so each newer one
+// stands in a namespace of its own; and no element declares two, on which XP SP2 restarts
+// (KB921337).
+TEST(Manifest, IsOneWindowsXpReads)
+{
+    HMODULE hProgram = ::LoadLibraryExW(BuiltProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC hManifest = ::FindResourceW(hProgram, MAKEINTRESOURCEW(1), RT_MANIFEST);
+    ASSERT_TRUE(hManifest);
+    std::string manifest(static_cast<const char*>(::LockResource(::LoadResource(hProgram, hManifest))),
+                         ::SizeofResource(hProgram, hManifest));
+    ::FreeLibrary(hProgram);
+    const std::set<std::string> knownToXp{"assembly", "assemblyIdentity", "description", "dependency",
+                                          "dependentAssembly", "file", "noInherit"};
+    std::vector<bool> ownNamespace;   // for each open element, whether it stands in a namespace of its own
+    const std::regex tag(R"(<(/?)([A-Za-z_][\w:.-]*)([^>]*?)(/?)>)"), xmlns(R"re(xmlns(:\w+)?="[^"]*")re");
+    for (std::sregex_iterator it(manifest.begin(), manifest.end(), tag), end; it != end; ++it) {
+        const std::smatch& element = *it;
+        if (element[1] == "/") {
+            ownNamespace.pop_back();
+            continue;
+        }
+        std::string attributes = element[3];
+        auto declared = std::distance(std::sregex_iterator(attributes.begin(), attributes.end(), xmlns), {});
+        EXPECT_LE(declared, 1) << element[2] << " declares two namespaces";
+        bool bOwn = (declared == 1 && attributes.find("urn:schemas-microsoft-com:asm.v1") == std::string::npos) ||
+                    (!ownNamespace.empty() && ownNamespace.back());
+        EXPECT_TRUE(bOwn || knownToXp.count(element[2])) << element[2] << " in the namespace Windows XP reads";
+        if (element[4] != "/")
+            ownNamespace.push_back(bOwn);
+    }
+    EXPECT_TRUE(ownNamespace.empty()) << manifest;
 }
 
 // The runs that play an older Windows see it: Wine reports what the prefix asks for this copy.
