@@ -200,6 +200,15 @@ bool CopyIntoPlace(const std::wstring& from, const std::wstring& to, bool bRepla
     return MarkForDeletion(source.Get(), true);
 }
 
+// The Administrators group, S-1-5-32-544, made without CreateWellKnownSid, which Windows 2000 lacks.
+void AdministratorsSid(BYTE (&sid)[SECURITY_MAX_SID_SIZE])
+{
+    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+    ::InitializeSid(sid, &ntAuthority, 2);
+    *::GetSidSubAuthority(sid, 0) = SECURITY_BUILTIN_DOMAIN_RID;
+    *::GetSidSubAuthority(sid, 1) = DOMAIN_ALIAS_RID_ADMINS;
+}
+
 // Which file or folder an open handle is.
 CFileIdentity IdentityOf(HANDLE hFile)
 {
@@ -300,7 +309,7 @@ void AfxInheritPermissions(const CString& strPath, bool bReadOnly)
     ACL emptyDacl;
     ::InitializeAcl(&emptyDacl, sizeof emptyDacl, ACL_REVISION);
     BYTE administrators[SECURITY_MAX_SID_SIZE];
-    AfxAdministratorsSid(administrators);
+    AdministratorsSid(administrators);
     std::wstring path = AfxFilePath(strPath);
     const SECURITY_INFORMATION inherit = DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION;
     // Without the right to give the file away, at least its permissions are reset.
@@ -348,14 +357,6 @@ std::wstring AfxFileNameKey(const std::wstring& name)
     for (wchar_t& ch : key)
         ch = ::RtlUpcaseUnicodeChar(ch);
     return key;
-}
-
-void AfxAdministratorsSid(BYTE (&sid)[SECURITY_MAX_SID_SIZE])
-{
-    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
-    ::InitializeSid(sid, &ntAuthority, 2);
-    *::GetSidSubAuthority(sid, 0) = SECURITY_BUILTIN_DOMAIN_RID;
-    *::GetSidSubAuthority(sid, 1) = DOMAIN_ALIAS_RID_ADMINS;
 }
 
 CFileIdentity AfxGetFileIdentity(const CString& strPath)

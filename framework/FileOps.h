@@ -33,8 +33,6 @@ std::wstring AfxNtPath(const std::wstring& fullPath);
 // A file name as the file system compares names without letter case: in the capitals of
 // Windows' own table, which no user's language changes.
 std::wstring AfxFileNameKey(const std::wstring& name);
-// The Administrators group, S-1-5-32-544, made without CreateWellKnownSid, which Windows 2000 lacks.
-void AfxAdministratorsSid(BYTE (&sid)[SECURITY_MAX_SID_SIZE]);
 
 // Which file or folder a path names, however it is spelt or reached (another drive letter,
 // \\?\, a short name): the volume's serial number and the file's index on it.
