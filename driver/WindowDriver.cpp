@@ -142,12 +142,12 @@ void CUiDriver::Stop()
 DWORD WINAPI CUiDriver::Run(LPVOID pDriver)
 {
     auto& self = *static_cast<CUiDriver*>(pDriver);
+    const DWORD dwThreadId = self.m_dwThreadId;
     // A window counts again once hidden, disabled (by one opened over it) or destroyed: closing, it can look active.
     // A dialog left hidden counts once nothing has been on screen for half a second (a window coming shows sooner)
     // while its thread takes messages, so is not busy installing, and if it is still hidden after that check.
     DWORD dwShown = ::GetTickCount();
     for (HWND hAnswered = nullptr, hLeft = nullptr; !self.m_bStop; ::Sleep(2)) {
-        DWORD dwThreadId = self.m_dwThreadId;
         HWND hActive = ThreadInfo(dwThreadId).hwndActive, hHidden = LeftHidden(dwThreadId), hNext = nullptr;
         if (hAnswered && !IsAnswerable(hAnswered))
             hAnswered = nullptr;

@@ -39,6 +39,7 @@ void AfxRestrictDllSearch(const CDllSearchCalls& calls)
     // From XP SP1: at least the current directory leaves the search.
     if (auto pfnSetDllDirectory = As<BOOL(WINAPI*)(LPCWSTR)>(calls.lookUp("SetDllDirectoryW")))
         pfnSetDllDirectory(L"");
+    // From 7: SearchPath, too, looks in the current directory only after the system's folders.
     if (auto pfnSetSearchPathMode = As<BOOL(WINAPI*)(DWORD)>(calls.lookUp("SetSearchPathMode")))
         pfnSetSearchPathMode(BASE_SEARCH_PATH_ENABLE_SAFE_SEARCHMODE | BASE_SEARCH_PATH_PERMANENT);
 
