@@ -393,7 +393,8 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
         int nNeeded = (odd.empty() ? 0 : odd[0] == 'V' ? 1 : 2) | (nStory == 1 || nStory == 5 ? 3 : needs.empty() ? 0 : 1);
         Story story{{}, {}, std::array{1, 2, 3, 3}[rng() % 4] | nNeeded, {}, {}, {}};
         for (const std::string& file : files) {
-            story.package.push_back(std::string(chance(15) ? "*" : "") + (chance(15) ? "~" : "") +
+            // A story's own files are writable, so a name removed by mistake is lost, not refused as read-only.
+            story.package.push_back(std::string(chance(15) && !needs.count(file) ? "*" : "") + (chance(15) ? "~" : "") +
                                     (chance(5) ? "$" : "") + (chance(30) ? "^" : "") + file);
             std::string rest = file.substr(file.find('\\'));
             // A file often waits where twins go, so that a replacement comes before the second clash.
