@@ -62,6 +62,7 @@ struct Story
     int components;         // 1 VC7, 2 System, 3 both
     std::vector<int> answers;   // to the questions, in order; "Отмена" once they run out
     Strings free;           // package files with nothing in their way, which a run not cancelled must install
+    Strings contested;      // package files with only an old file in their way, which a run must ask about
 };
 
 // Where a package entry goes: "VC7" itself to the VC destination, "VC7\\a" below it.
@@ -87,12 +88,13 @@ std::string Upper(const std::string& text)
     return Narrow(wide.c_str()).Str();
 }
 
-// Which entry of its folder a path names, however spelt: its full path in capitals.
-std::string Entry(const CString& path)
+// Which entry of its folder a path names, however spelt or reached: the folder by identity and the
+// name in capitals; a path whose folder is not there, by its spelling.
+std::pair<FileKey, std::string> Entry(const CString& path)
 {
-    std::wstring full(32768, L'\0');
-    full.resize(::GetFullPathNameW(Widen(path).c_str(), 32768, &full[0], nullptr));
-    return Upper(Narrow(full.c_str()).Str());
+    std::string text = path.Str(), name = text.substr(text.rfind('\\') + 1);
+    FileKey folder = Key(CString(text.substr(0, text.size() - name.size() - 1)));
+    return {folder, Upper(folder.second == ~0ULL ? text : name)};
 }
 
 // A file's content, the attributes a move keeps, its last-write time, and which file it is.
@@ -178,7 +180,7 @@ void Install(World& w, const Story& story)
     for (const std::string& file : files)
         packed[file] = StateOf(w.InPackage(file));
     std::set<FileKey> confirmed;
-    std::set<std::string> declined;
+    std::set<std::string> asked, declined;
     std::optional<decltype(before)> atCancel;
     bool bYesToAll = false;
     size_t nAsked = 0;
@@ -216,6 +218,7 @@ void Install(World& w, const Story& story)
         order.push_back(componentOf(path));
         int answer = nAsked < story.answers.size() ? story.answers[nAsked] : IDCANCEL;
         ++nAsked;
+        asked.insert(Upper(path));
         if (answer == IDOK || answer == kEnterKey || answer == IDC_YES_ALL)
             confirmed.insert(target);
         if (answer == IDC_NO)
@@ -233,6 +236,7 @@ void Install(World& w, const Story& story)
     UINT summaryIcon = atCancel ? MB_ICONERROR : notices.empty() ? MB_ICONINFORMATION : MB_ICONEXCLAMATION;
     EXPECT_EQ(boxes.empty() ? "" : boxes.back(), Said::kTitle + "|" + std::to_string(summaryIcon) + "|" +
               (atCancel ? Said::kAborted : notices.empty() ? Said::kSuccess : Said::kProblems));
+    EXPECT_EQ(page.m_nExitCode, atCancel ? 2 : notices.empty() ? 0 : 1) << "the exit code scripts read";
     // Each notice, titled with the program's name (the test program's here), names on its second
     // line a package entry that could not be moved and where it was to go, or a missing folder.
     Strings reported;   // the package entries the notices name, each with a backslash after it
@@ -280,6 +284,9 @@ void Install(World& w, const Story& story)
             EXPECT_TRUE(bChosen) << file << " moved, though its component was not chosen";
             EXPECT_TRUE(bOneEntry || !named(file)) << file << " installed, yet a notice says it could not be moved";
         }
+        // A chosen file with only an old file in its way is asked about, unless cancelled or after "Да - для всех".
+        bool bContested = std::count(story.contested.begin(), story.contested.end(), file) && bChosen && !atCancel && !bYesToAll;
+        EXPECT_TRUE(!bContested || asked.count(Upper(Target(w, file).Str()))) << file << " met an old file, and nobody was asked";
     }
     // Nothing after "Отмена", no file lost, one replaced only after "Да" and never when read-only,
     // and each new file an installed one.
@@ -342,9 +349,19 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
     // The last is longer than a temporary copy's name may grow from it, so it ends a path only.
     const std::string names[] = {"readme.txt", "с пробелом.dat", "a.b", "Файл", "Ελληνικά", "文件.dll", "R&D",
                                  std::string(250, 'n')};
+    // Every run tells these stories, each in every tenth case from its own, with the files it needs
+    // (true: an old file waits for it): 0 "Отмена" at the first question; 1 a name the first
+    // component places waiting as an old file where the second goes; 3 and 7 an odd package folder;
+    // 5 "Да - для всех" at the first question, before the second component's old files; 9 the VC7
+    // package folder itself, spelt otherwise, as the destination, with a file of two names.
+    const std::map<unsigned, std::map<std::string, bool>> told = {
+        {0, {{"VC7\\old.ini", true}}}, {1, {{"VC7\\old.ini", false}, {"System\\old.ini", true}}},
+        {5, {{"VC7\\old.ini", true}, {"System\\old.dll", true}}}, {9, {{"VC7\\own.txt", false}}}};
     for (unsigned nCase = 0; nCase < nCases && !HasFailure(); ++nCase) {
         SCOPED_TRACE("OMBRIX_SEED=" + std::to_string(seed) + " repeats this run; case " + std::to_string(nCase));
-        bool bOneFolder = chance(40);
+        const unsigned nStory = nCase % 10;
+        const auto needs = told.count(nStory) ? told.at(nStory) : std::map<std::string, bool>();
+        bool bOneFolder = nStory != 1 && chance(40);
         std::set<std::string> files;
         for (int nFile = rng() % 12; nFile > 0; --nFile) {
             std::string file = chance(50) ? "VC7" : "System";
@@ -361,6 +378,8 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
         const std::string odd = std::array{"", "VC7", "System"}[nCase % 10 == 3 ? 1 : nCase % 10 == 7 ? 2 : 0];
         for (auto it = files.begin(); it != files.end();)
             it = !odd.empty() && it->rfind(odd + "\\", 0) == 0 ? files.erase(it) : std::next(it);
+        for (const auto& [file, bWaits] : needs)
+            files.insert(file);
         // Where each file goes, in capitals (Windows' names), and how many files of each component go there.
         auto place = [&](const std::string& file) {
             return (file[0] == 'V' || bOneFolder ? "vc" : "sys") + Upper(file.substr(file.find('\\')));
@@ -368,32 +387,42 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
         std::map<std::string, std::array<int, 2>> going;
         for (const std::string& file : files)
             ++going[place(file)][file[0] != 'V'];
-        // Destinations 0-2 cannot be made, 3-5 lie in the package, 6-8 are spelt otherwise.
-        unsigned nDestination = rng() % 16;
-        bool bBusy = chance(10), bElsewhere = chance(40);
+        // Destinations 0-2 cannot be made, 3-5 lie in the package (3: the package folder itself), 6-8
+        // are spelt otherwise; a story's old files are met on one that can be made.
+        unsigned nDestination = nStory == 9 ? 3 : needs.empty() ? rng() % 16 : 6 + rng() % 10;
+        bool bBusy = needs.empty() && chance(10), bElsewhere = nStory != 9 && chance(40);
         std::set<std::string> waitedFor;   // the places where an old file waits
-        Story story{{}, {}, std::array{1, 2, 3, 3}[rng() % 4] | (odd.empty() ? 0 : odd[0] == 'V' ? 1 : 2), {}, {}};
+        int nNeeded = (odd.empty() ? 0 : odd[0] == 'V' ? 1 : 2) | (nStory == 1 || nStory == 5 ? 3 : needs.empty() ? 0 : 1);
+        Story story{{}, {}, std::array{1, 2, 3, 3}[rng() % 4] | nNeeded, {}, {}, {}};
         for (const std::string& file : files) {
-            story.package.push_back(std::string(chance(15) ? "*" : "") + (chance(15) ? "~" : "") +
+            // A story's own files are writable, so a name removed by mistake is lost, not refused as read-only.
+            story.package.push_back(std::string(chance(15) && !needs.count(file) ? "*" : "") + (chance(15) ? "~" : "") +
                                     (chance(5) ? "$" : "") + (chance(30) ? "^" : "") + file);
             std::string rest = file.substr(file.find('\\'));
             // A file often waits where twins go, so that a replacement comes before the second clash.
             auto [nFirst, nSecond] = going[place(file)];
-            bool bWaits = chance(nFirst + nSecond > 1 ? 60 : 25);
+            bool bWaits = needs.count(file) ? needs.at(file) : chance(nFirst + nSecond > 1 ? 60 : 25);
             if (bWaits)
                 story.waiting.push_back((chance(20) ? "*" : "") + std::string(file[0] == 'V' || bOneFolder ? "vc" : "sys") +
                                         (chance(30) ? Upper(rest) : rest) + (chance(10) ? "\\inside.txt" : ""));
             waitedFor.insert(bWaits ? place(file) : "");
-            story.answers.push_back(std::vector<int>{IDOK, IDC_YES_ALL, IDC_NO, IDC_NO, IDOK, IDCANCEL, kEnterKey, IDOK,
-                                                     IDC_NO, kEscapeKey}[rng() % 10]);
+            // The second story's answers neither cancel nor cover every later file.
+            story.answers.push_back(std::vector<int>{IDOK, IDC_NO, kEnterKey, IDOK, IDC_NO, IDOK, IDC_NO, IDC_YES_ALL,
+                                                     IDCANCEL, kEscapeKey}[rng() % (nStory == 1 ? 7 : 10)]);
             nTwins += nFirst + nSecond > 1;
         }
+        if (nStory == 0 || nStory == 5)
+            story.answers[0] = nStory == 5 ? IDC_YES_ALL : nCase / 10 % 2 ? IDCANCEL : kEscapeKey;
         for (const std::string& file : files) {
             // The first component goes first: of a name in both, its file takes the place.
             auto [nFirst, nSecond] = going[place(file)];
             bool bAlone = file[0] == 'V' ? nFirst == 1 : nSecond == 1 && !(nFirst && (story.components & 1));
-            if (bAlone && !waitedFor.count(place(file)) && nDestination > 2 && !(bBusy && file == *files.begin()))
+            bool bMovable = !(bBusy && file == *files.begin());
+            if (bAlone && !waitedFor.count(place(file)) && nDestination > 2 && bMovable)
                 story.free.push_back(file);
+            // The second component's destination is always one that can be made, outside the package.
+            if (bAlone && waitedFor.count(place(file)) && (file[0] == 'S' || nDestination > 5) && bMovable)
+                story.contested.push_back(file);
         }
 
         World w(bElsewhere);
@@ -412,8 +441,8 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
                        other.compare(0, other.rfind('\\'), file, 0, file.rfind('\\')) == 0;
             });
         });
-        Strings& linkable = twinned.empty() || chance(10) ? any : twinned;
-        if (!bElsewhere && !files.empty() && chance(40))
+        Strings own{"VC7\\own.txt"}, &linkable = nStory == 9 ? own : twinned.empty() || chance(10) ? any : twinned;
+        if (!bElsewhere && !files.empty() && (nStory == 9 || chance(40)))
             ::CreateHardLinkW(Widen(w.folder.Path("outside name")).c_str(),
                               AfxFilePath(w.InPackage(linkable[rng() % linkable.size()])).c_str(), nullptr);
         if (chance(10) && !story.waiting.empty())
@@ -429,11 +458,16 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
             WriteFileAt(w.InPackage("System"), "не папка");
             w.unmovable = {"System"};
         }
-        std::string unix = "Z:" + UnixPath(w.package + "\\VC7") + "/out";
+        std::string unix = "Z:" + UnixPath(w.package + "\\VC7");
         std::replace(unix.begin(), unix.end(), '/', '\\');
+        // Wine gives no short name on /dev/shm; there the package keeps its long one.
+        wchar_t shortName[MAX_PATH] = L"";
+        CString shortPackage = ::GetShortPathNameW(Widen(w.package).c_str(), shortName, MAX_PATH) ? Narrow(shortName) : w.package;
         w.sys = bOneFolder ? w.vc : w.sys;
-        const CString package = Upper(w.package.Str()), vc[] = {w.folder.Path("missing\\vc"), w.folder.Path("vc|x"),
-            "B:\\Ombrix", package + "\\vc7\\", package + "\\vc7\\\\Out\\", unix, w.folder.Path() + "\\\\vc\\"};
+        // The VC7 package folder itself in another letter case, on another drive, by its short name.
+        const CString package = Upper(w.package.Str()), itself[] = {package + "\\vc7\\", unix, shortPackage + "\\vc7"};
+        const CString vc[] = {w.folder.Path("missing\\vc"), w.folder.Path("vc|x"), "B:\\Ombrix", itself[nCase / 10 % 3],
+                              package + "\\vc7\\\\Out\\", unix + "\\out", w.folder.Path() + "\\\\vc\\"};
         w.vc = nDestination < 7 ? vc[nDestination] : nDestination < 9 ? vc[6] : w.vc;
         // A second name at its destination, for a file not read-only: that one could not be removed.
         if (!bElsewhere && nDestination > 5 && chance(20) && !story.free.empty() &&
