@@ -1,5 +1,4 @@
-// Imports what Windows 2000 lacks and holds an instruction a Pentium Pro lacks, so that the
-// import check has something to refuse; never run.
+// Imports what Windows 2000 lacks and holds an SSE instruction, for the import check to refuse.
 #include <windows.h>
 
 int main()

@@ -1,5 +1,4 @@
-// What only an older Windows would show, checked as pure functions where Wine, which has every
-// newer function, cannot show it.
+// What only an older Windows would show, where Wine, having every newer function, cannot.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -37,17 +36,15 @@ BOOL WINAPI PlayedSetSearchPathMode(DWORD dwFlags)
     return TRUE;
 }
 
+// A played function as what the lookup returns.
 template <typename Function>
 FARPROC Offered(Function pfn)
 {
     return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(pfn));
 }
 
-// Each row a Windows, by the newer functions it has: each one it has is called to narrow the
-// search, and on every one the DLLs that user32, gdi32 and the permission calls load by name on
-// XP (themes, complex scripts, the permission reset), which no known-DLL list keeps from a
-// planted copy there, are loaded first from the system directory, with their own dependencies
-// looked for beside them.
+// Each row a Windows, by the newer functions it has, each called to narrow the search; on all, the
+// DLLs XP loads by name for themes, scripts and permissions come first from the system directory.
 TEST(DllSearch, NarrowsWhatEachWindowsCanAndPreloadsFromTheSystemDirectoryOnAll)
 {
     const std::map<std::string, FARPROC> newer{{"SetDefaultDllDirectories", Offered(&PlayedSetDefaultDllDirectories)},
@@ -90,20 +87,8 @@ TEST(NtPath, NamesDrivesLongPathsAndNetworkSharesInTheNativeNamespace)
         EXPECT_EQ(AfxNtPath(full), native) << Narrow(full.c_str()).Str();
 }
 
-// Names Windows takes for one file, and names it tells apart: simple capitals, no folding of
-// one letter into two.
-TEST(FileNameKey, IgnoresLetterCaseAsTheFileSystemDoes)
-{
-    for (const auto& [a, b, bSame] : std::vector<std::tuple<std::wstring, std::wstring, bool>>{
-             {L"readme.TXT", L"README.txt", true}, {L"файл ё.dll", L"ФАЙЛ Ё.DLL", true}, {L"Ελληνικά", L"ΕΛΛΗΝΙΚΆ", true},
-             {L"a.txt", L"b.txt", false}, {L"straße", L"STRASSE", false}, {L"file.txt", L"file.txt ", false}})
-        EXPECT_EQ(AfxFileNameKey(a) == AfxFileNameKey(b), bSame) << Narrow(a.c_str()).Str() << " / " << Narrow(b.c_str()).Str();
-}
-
-// The built program's manifest asks for administrator rights, as it writes to the system
-// directory, and Windows XP reads it: XP knows only its own elements in the manifest's namespace
-// and refuses to start a program with any other there, so each newer one stands in a namespace
-// of its own; and no element declares two, on which XP SP2 restarts (KB921337).
+// The manifest asks for administrator rights, and XP reads it: XP refuses an element it does not
+// know in its own namespace, and restarts on one that declares two namespaces (SP2, KB921337).
 TEST(Manifest, AsksForAdministratorRightsAsWindowsXpReadsIt)
 {
     HMODULE hProgram = ::LoadLibraryExW(BuiltProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
@@ -139,8 +124,7 @@ TEST(Manifest, AsksForAdministratorRightsAsWindowsXpReadsIt)
 TEST(ReportedWindows, IsTheOneThisRunPlays)
 {
     const char* pszPlayed = std::getenv("OMBRIX_WINDOWS");
-    OSVERSIONINFOW info = {};
-    info.dwOSVersionInfoSize = sizeof info;
+    OSVERSIONINFOW info = {sizeof info, 0, 0, 0, 0, {}};
     ::GetVersionExW(&info);
     std::string reported = std::to_string(info.dwMajorVersion) + "." + std::to_string(info.dwMinorVersion);
     EXPECT_EQ(reported, !pszPlayed ? reported : std::string(pszPlayed) == "winxp" ? "5.1" : "5.0");

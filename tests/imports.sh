@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The import check passes the built program, and refuses a program that Windows 2000's loader
-# would refuse or a Pentium Pro could not run, naming what it imports that 2000 lacks, the
-# header's version and the instruction.
+# The import check passes the built program, and refuses one that Windows 2000 or a Pentium Pro
+# could not run, naming each import, header version and instruction that it lacks.
 #   tests/imports.sh PROGRAM NEWER
 set -euo pipefail
 check=$(dirname "$0")/../tools/imports.sh
