@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Checks what Windows' loader checks before a program starts, so that the executable starts on
-# every Windows from 2000 SP4 on: its header asks for no newer Windows than 5.0 (2000); each
-# DLL it imports is one that Windows always takes from its system directory; each function it
-# imports is one that Windows 2000 SP4 has, by the project's list tools/windows-2000.txt.
-# Prints each DLL with how many functions it gives; fails naming each version, DLL and
-# function that does not pass.
+# Checks what keeps an executable from starting on a Windows from 2000 SP4 on, or on a Pentium
+# Pro: its header asks for no newer Windows than 5.0 (2000); each DLL it imports is one that
+# Windows always takes from its system directory; each function it imports is one that Windows
+# 2000 SP4 has, by the project's list tools/windows-2000.txt; its code holds no newer
+# instruction. Prints each DLL with how many functions it gives; fails naming each version,
+# instruction, DLL and function that does not pass.
 #   tools/imports.sh EXE
 set -euo pipefail
 exe=$1
