@@ -14,17 +14,14 @@ BUILD_DIR=${1:-build}
 PACKAGES=(cmake make g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 wine wine32:i386 googletest
     xvfb xauth imagemagick shellcheck fonts-wine fonts-liberation osslsigncode openssl git)
 
-missing=()
-for pkg in "${PACKAGES[@]}"; do
-    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "ok installed" || missing+=("$pkg")
-done
-if ((${#missing[@]})); then
-    echo "setup: installing ${missing[*]}"
-    if ! dpkg --print-foreign-architectures | grep -qx i386; then
-        dpkg --add-architecture i386
-    fi
-    apt-get update -q
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+"$(dirname "$0")/packages.sh" "${PACKAGES[@]}"
+
+# Wine runs the 32-bit program as a 32-bit Linux process, which a kernel without its IA-32
+# emulation (turned off on some virtual machines) refuses: say so, not Wine's bare exit code.
+if ! wine --version >/dev/null 2>&1; then
+    echo "setup: this machine cannot run 32-bit programs ($(wine --version 2>&1 | tail -n 1))." >&2
+    echo "setup: Wine needs them to run Ombrix and its tests; use a machine whose kernel runs 32-bit programs." >&2
+    exit 1
 fi
 
 # shellcheck source=tools/wine-env.sh
