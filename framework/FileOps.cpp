@@ -36,11 +36,13 @@ public:
     CHandle& operator=(const CHandle&) = delete;
     bool IsValid() const { return m_h != INVALID_HANDLE_VALUE; }
     HANDLE Get() const { return m_h; }
-    void Close()
+    void Close() { Reset(INVALID_HANDLE_VALUE); }
+    // Closes the handle held and holds another.
+    void Reset(HANDLE h)
     {
         if (IsValid())
             ::CloseHandle(m_h);
-        m_h = INVALID_HANDLE_VALUE;
+        m_h = h;
     }
 
 private:
@@ -155,15 +157,35 @@ bool RenameByHandle(HANDLE hFile, const std::wstring& to, bool bReplace)
     return SetInformation(hFile, pRename, buffer.size(), FileRenameInformation);
 }
 
+// Whether a change refused to a file, with this error, means that the place it is in cannot be
+// changed at all: a CD or DVD, a write-protected drive, a read-only mount or share. Such a place
+// says so by the error (the medium is write-protected, or the right to change it is denied) or
+// by its volume's read-only flag. A file open in another program (a sharing violation) is not.
+bool CannotBeChanged(const std::wstring& path, DWORD dwError)
+{
+    if (dwError == ERROR_WRITE_PROTECT || dwError == ERROR_ACCESS_DENIED)
+        return true;
+    wchar_t root[MAX_PATH];
+    DWORD dwFlags = 0;
+    return ::GetVolumePathNameW(path.c_str(), root, MAX_PATH) &&
+           ::GetVolumeInformationW(root, nullptr, 0, nullptr, nullptr, &dwFlags, nullptr, 0) &&
+           (dwFlags & FILE_READ_ONLY_VOLUME);
+}
+
 // Moves a file to another volume: copied under a temporary name beside the target, flushed,
 // put in place in one step on the target's volume, and only then removed from where it was.
 // Whatever fails, the source and any old target stay whole, and the temporary copy goes, even
-// when the program is killed on the way.
+// when the program is killed on the way. A file in a place that cannot be changed is copied
+// into place the same way and stays where it is.
 bool CopyIntoPlace(const std::wstring& from, const std::wstring& to, bool bReplace)
 {
     // Opened for deletion first, so a source that could not be removed is never copied.
     CHandle source(::CreateFileW(from.c_str(), GENERIC_READ | DELETE | FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    bool bKeepSource = !source.IsValid() && CannotBeChanged(from, ::GetLastError());
+    if (bKeepSource)
+        source.Reset(::CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!source.IsValid())
         return false;
     FILE_BASIC_INFORMATION basic = {};
@@ -192,6 +214,8 @@ bool CopyIntoPlace(const std::wstring& from, const std::wstring& to, bool bRepla
     attributes.FileAttributes = basic.FileAttributes;
     SetInformation(copy.Get(), &attributes, sizeof attributes, FileBasicInformation);
     copy.Close();
+    if (bKeepSource)
+        return true;
 
     // A read-only source cannot be deleted until it is writable.
     FILE_BASIC_INFORMATION writable = {};
@@ -258,20 +282,23 @@ bool MoveOrCopyIntoPlace(const std::wstring& from, const std::wstring& to, bool 
     CHandle source(::CreateFileW(from.c_str(), DELETE | FILE_READ_ATTRIBUTES,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                  FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!source.IsValid())
-        return false;
-    // The name count alone is cheap; which file it is, with its volume, only a file with more names needs.
-    FILE_STANDARD_INFORMATION standard = {};
-    bool bOtherNames = QueryInformation(source.Get(), &standard, sizeof standard, FileStandardInformation) &&
-                       standard.NumberOfLinks > 1;
-    CFileIdentity moved = bOtherNames ? IdentityOf(source.Get()) : CFileIdentity();
-    if (RenameByHandle(source.Get(), to, bReplace)) {
+    if (source.IsValid()) {
+        // The name count alone is cheap; which file it is, with its volume, only a file with more names needs.
+        FILE_STANDARD_INFORMATION standard = {};
+        bool bOtherNames = QueryInformation(source.Get(), &standard, sizeof standard, FileStandardInformation) &&
+                           standard.NumberOfLinks > 1;
+        CFileIdentity moved = bOtherNames ? IdentityOf(source.Get()) : CFileIdentity();
+        if (RenameByHandle(source.Get(), to, bReplace)) {
+            source.Close();
+            return !bOtherNames || RemoveSecondName(from, to, moved);
+        }
+        if (::GetLastError() != ERROR_NOT_SAME_DEVICE)
+            return false;
         source.Close();
-        return !bOtherNames || RemoveSecondName(from, to, moved);
-    }
-    if (::GetLastError() != ERROR_NOT_SAME_DEVICE)
+    } else if (!CannotBeChanged(from, ::GetLastError())) {
+        // A place that cannot be changed may refuse even this open; its files are copied below.
         return false;
-    source.Close();
+    }
     if (!bReplace && ::GetFileAttributesW(to.c_str()) != INVALID_FILE_ATTRIBUTES) {
         ::SetLastError(ERROR_ALREADY_EXISTS);
         return false;

@@ -10,7 +10,8 @@
 // it was a second name of the target (a hard link). Across volumes the file is copied under a
 // temporary name beside the target and put in place in one step, so the target is never a
 // fragment of it; a temporary copy never outlives the program, and one that a power cut left
-// is removed by the next copy into its folder.
+// is removed by the next copy into its folder. A file in a place that cannot be changed (a CD,
+// a read-only share) is copied into place the same way and stays where it is.
 int AfxRename(const CString& strFrom, const CString& strTo);
 // Moves a file over an existing one in a single step, so the old file stays in place
 // whenever the new one cannot take its place, across volumes too. A read-only file is never
