@@ -38,18 +38,27 @@ std::string CannotMove(const CString& from, const CString& to) { return "Нев�
 std::string NoPackageFolder(const CString& folder) { return "Не найдена папка пакета\n" + folder.Str(); }
 }  // namespace Said
 
-// The place of a story: the package, on the test folder's file system or another, the
-// destinations and what the set-up holds.
+// The place of a story: the package, on the test folder's file system, another, or a drive that
+// refuses every change (set up through a writable path to the same folder), the destinations and
+// what the set-up holds.
 struct World
 {
-    explicit World(bool bPackageElsewhere)
-        : other(bPackageElsewhere ? std::make_shared<CTestFolder>(true) : nullptr), package((other ? *other : folder).Path("pkg")) {}
+    explicit World(bool bPackageElsewhere, bool bReadOnlyPackage = false)
+        : other(bPackageElsewhere ? std::make_shared<CTestFolder>(true) : nullptr), bReadOnly(bReadOnlyPackage),
+          package(bReadOnly ? ReadOnlyDrive().Path("pkg") : (other ? *other : folder).Path("pkg")),
+          writable(bReadOnly ? ReadOnlyDrive().Writable("pkg") : package)
+    {
+        RemoveTree(writable);
+    }
+    ~World() { bReadOnly ? RemoveTree(writable) : void(); }
     CTestFolder folder;
     std::shared_ptr<CTestFolder> other;
-    CString package, vc = folder.Path("vc"), sys = folder.Path("sys");
+    bool bReadOnly;
+    CString package, writable, vc = folder.Path("vc"), sys = folder.Path("sys");
     std::vector<std::shared_ptr<void>> held;   // open files and other folders, for the run
     Strings unmovable;   // package entries that are links, or a package folder that is a file: each reported
     CString InPackage(const std::string& entry) const { return package + "\\" + CString(entry); }
+    CString Writable(const std::string& entry) const { return writable + "\\" + CString(entry); }
 };
 
 // Marks before a file's path: "*" read-only, "~" hidden, "$" system, "^" an old last-write time.
@@ -143,10 +152,10 @@ void WriteMarked(const CString& folder, const std::string& marked, const std::st
 // name, then renamed into place by the Unix system, which keeps its attributes and time.
 void WritePackage(const World& w, const Strings& marked)
 {
-    CString staging = w.package + "~";
-    ::CreateDirectoryW(Widen(w.package).c_str(), nullptr);
+    CString staging = w.writable + "~";
+    ::CreateDirectoryW(Widen(w.writable).c_str(), nullptr);
     ::CreateDirectoryW(Widen(staging).c_str(), nullptr);
-    std::string script, from = UnixPath(staging), to = UnixPath(w.package);
+    std::string script, from = UnixPath(staging), to = UnixPath(w.writable);
     for (size_t nFile = 0; nFile < marked.size(); ++nFile) {
         size_t nMarks = marked[nFile].find_first_not_of(kMarks);
         std::string file = marked[nFile].substr(nMarks), unix = file;
@@ -176,9 +185,11 @@ void Install(World& w, const Story& story)
         files.push_back(file.substr(file.find_first_not_of(kMarks)));
     auto before = Snapshot(w.folder);
     Strings packageFolders = ListTree(w.package);
-    std::map<std::string, FileState> packed;
+    std::map<std::string, FileState> packed, readOnly;
     for (const std::string& file : files)
         packed[file] = StateOf(w.InPackage(file));
+    for (const std::string& entry : w.bReadOnly ? packageFolders : Strings())
+        readOnly[entry] = StateOf(w.InPackage(entry));
     std::set<FileKey> confirmed;
     std::set<std::string> asked, declined;
     std::optional<decltype(before)> atCancel;
@@ -261,14 +272,20 @@ void Install(World& w, const Story& story)
     order.erase(std::remove(order.begin(), order.end(), 0), order.end());
     EXPECT_TRUE(std::is_sorted(order.begin(), order.end())) << "the second component's question or notice came first";
 
+    // A package that cannot be changed is as it was, every file and folder; a file of it is installed
+    // when a whole copy is at its target.
+    for (const auto& [entry, state] : readOnly)
+        EXPECT_TRUE(StateOf(w.InPackage(entry)) == state) << entry << " changed in a package that cannot be changed";
+    EXPECT_TRUE(!w.bReadOnly || ListTree(w.package) == packageFolders) << "a package that cannot be changed changed";
     // Each package file whole (content, attributes, time) in exactly one place. A destination that
     // is the package folder installs a chosen file where it is; a second name of the file there (a
     // hard link) leaves it in the package.
     for (const std::string& file : files) {
         bool bChosen = story.components & (file[0] == 'V' ? 1 : 2);
         bool bOneEntry = Entry(w.InPackage(file)) == Entry(Target(w, file));
-        bool bStayed = ReadFileAt(w.InPackage(file)) == file && !(bChosen && bOneEntry),
-             bInstalled = ReadFileAt(Target(w, file)) == file && !(bStayed && Key(w.InPackage(file)) == Key(Target(w, file)));
+        bool bInPackage = ReadFileAt(w.InPackage(file)) == file && !(bChosen && bOneEntry),
+             bInstalled = ReadFileAt(Target(w, file)) == file && !(bInPackage && Key(w.InPackage(file)) == Key(Target(w, file))),
+             bStayed = w.bReadOnly ? !bInstalled : bInPackage;
         EXPECT_NE(bStayed, bInstalled) << file << " in both places or in neither";
         FileState was = packed[file], now = StateOf(bStayed ? w.InPackage(file) : Target(w, file));
         EXPECT_EQ(std::make_pair(now.dwAttributes, now.nWritten), std::make_pair(was.dwAttributes, was.nWritten)) << file;
@@ -343,7 +360,7 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
         return std::getenv(pszName) ? static_cast<unsigned>(std::strtoul(std::getenv(pszName), nullptr, 10)) : nDefault;
     };
     unsigned seed = setting("OMBRIX_SEED", std::random_device()()), nCases = setting("OMBRIX_CASES", 120);
-    unsigned nFiles = 0, nElsewhere = 0, nTwins = 0;
+    unsigned nFiles = 0, nElsewhere = 0, nReadOnly = 0, nTwins = 0;
     std::mt19937 rng(seed);
     auto chance = [&](unsigned nPercent) { return rng() % 100 < nPercent; };
     // The last is longer than a temporary copy's name may grow from it, so it ends a path only.
@@ -353,9 +370,13 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
     // (true: an old file waits for it): 0 "Отмена" at the first question; 1 a name the first
     // component places waiting as an old file where the second goes; 3 and 7 an odd package folder;
     // 5 "Да - для всех" at the first question, before the second component's old files; 9 the VC7
-    // package folder itself, spelt otherwise, as the destination, with a file of two names.
+    // package folder itself, spelt otherwise, as the destination, with a file of two names; 2 twins
+    // by letter case, each a file of two names, on the package's volume and across volumes in turn;
+    // 4 a package that cannot be changed, with an old file waiting.
+    const bool bReadOnlyDrive = ReadOnlyDrive().Available();
     const std::map<unsigned, std::map<std::string, bool>> told = {
         {0, {{"VC7\\old.ini", true}}}, {1, {{"VC7\\old.ini", false}, {"System\\old.ini", true}}},
+        {2, {{"VC7\\pair.txt", false}, {"VC7\\PAIR.txt", false}}}, {4, {{"VC7\\old.ini", true}}},
         {5, {{"VC7\\old.ini", true}, {"System\\old.dll", true}}}, {9, {{"VC7\\own.txt", false}}}};
     for (unsigned nCase = 0; nCase < nCases && !HasFailure(); ++nCase) {
         SCOPED_TRACE("OMBRIX_SEED=" + std::to_string(seed) + " repeats this run; case " + std::to_string(nCase));
@@ -388,9 +409,12 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
         for (const std::string& file : files)
             ++going[place(file)][file[0] != 'V'];
         // Destinations 0-2 cannot be made, 3-5 lie in the package (3: the package folder itself), 6-8
-        // are spelt otherwise; a story's old files are met on one that can be made.
+        // are spelt otherwise; a story's old files are met on one that can be made. A package that
+        // cannot be changed has none in it.
+        bool bReadOnly = bReadOnlyDrive && (nStory == 4 || (nStory != 2 && nStory != 9 && chance(10)));
         unsigned nDestination = nStory == 9 ? 3 : needs.empty() ? rng() % 16 : 6 + rng() % 10;
-        bool bBusy = needs.empty() && chance(10), bElsewhere = nStory != 9 && chance(40);
+        nDestination += bReadOnly && nDestination >= 3 && nDestination <= 5 ? 3 : 0;
+        bool bBusy = needs.empty() && chance(10), bElsewhere = nStory == 2 ? nCase / 10 % 2 : !bReadOnly && nStory != 9 && chance(40);
         std::set<std::string> waitedFor;   // the places where an old file waits
         int nNeeded = (odd.empty() ? 0 : odd[0] == 'V' ? 1 : 2) | (nStory == 1 || nStory == 5 ? 3 : needs.empty() ? 0 : 1);
         Story story{{}, {}, std::array{1, 2, 3, 3}[rng() % 4] | nNeeded, {}, {}, {}};
@@ -425,7 +449,7 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
                 story.contested.push_back(file);
         }
 
-        World w(bElsewhere);
+        World w(bElsewhere, bReadOnly);
         w.folder.Write("vc\\bystander.txt", "не трогать");
         WritePackage(w, story.package);
         for (const std::string& file : story.waiting)
@@ -444,7 +468,11 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
         Strings own{"VC7\\own.txt"}, &linkable = nStory == 9 ? own : twinned.empty() || chance(10) ? any : twinned;
         if (!bElsewhere && !files.empty() && (nStory == 9 || chance(40)))
             ::CreateHardLinkW(Widen(w.folder.Path("outside name")).c_str(),
-                              AfxFilePath(w.InPackage(linkable[rng() % linkable.size()])).c_str(), nullptr);
+                              AfxFilePath(w.Writable(linkable[rng() % linkable.size()])).c_str(), nullptr);
+        for (std::string twin : nStory == 2 ? Strings{"pair.txt", "PAIR.txt"} : Strings{}) {
+            CString secondName = (w.other ? *w.other : w.folder).Path("second name of " + std::to_string(twin[0] == 'p'));
+            EXPECT_TRUE(::CreateHardLinkW(Widen(secondName).c_str(), AfxFilePath(w.Writable("VC7\\" + twin)).c_str(), nullptr));
+        }
         if (chance(10) && !story.waiting.empty())
             HoldOpen(w, w.folder.Path(story.waiting[0].substr(story.waiting[0].find_first_not_of(kMarks))));
         // Links out of the package and back up it, or the package folder itself, to a folder that
@@ -453,9 +481,9 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
         w.unmovable = odd == "VC7" ? Strings{"VC7"} : bFolder && chance(10) ? Strings{"VC7\\ext", "VC7\\loop"} : Strings{};
         w.folder.Write("outside\\sub\\f.txt", "не из пакета");
         for (const std::string& link : w.unmovable)
-            MakeUnixLink(link == "VC7\\loop" ? w.InPackage("VC7") : w.folder.Path("outside"), w.InPackage(link));
+            MakeUnixLink(link == "VC7\\loop" ? w.InPackage("VC7") : w.folder.Path("outside"), w.Writable(link));
         if (odd == "System") {
-            WriteFileAt(w.InPackage("System"), "не папка");
+            WriteFileAt(w.Writable("System"), "не папка");
             w.unmovable = {"System"};
         }
         std::string unix = "Z:" + UnixPath(w.package + "\\VC7");
@@ -470,18 +498,21 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
                               package + "\\vc7\\\\Out\\", unix + "\\out", w.folder.Path() + "\\\\vc\\"};
         w.vc = nDestination < 7 ? vc[nDestination] : nDestination < 9 ? vc[6] : w.vc;
         // A second name at its destination, for a file not read-only: that one could not be removed.
-        if (!bElsewhere && nDestination > 5 && chance(20) && !story.free.empty() &&
+        if (!bElsewhere && !bReadOnly && nDestination > 5 && chance(20) && !story.free.empty() &&
             !(::GetFileAttributesW(AfxFilePath(w.InPackage(story.free[0])).c_str()) & FILE_ATTRIBUTE_READONLY)) {
             std::filesystem::create_directories(std::filesystem::path(AfxFilePath(Target(w, story.free[0]))).parent_path());
             EXPECT_TRUE(::CreateHardLinkW(AfxFilePath(Target(w, story.free[0])).c_str(),
-                                          AfxFilePath(w.InPackage(story.free[0])).c_str(), nullptr));
+                                          AfxFilePath(w.Writable(story.free[0])).c_str(), nullptr));
         }
         Install(w, story);
         nFiles += static_cast<unsigned>(files.size());
         nElsewhere += bElsewhere;
+        nReadOnly += bReadOnly;
     }
-    std::printf("randomized installation: seed %u, %u cases (%u with the package on another file system), %u package "
-                "files (%u going where another goes)\n", seed, nCases, nElsewhere, nFiles, nTwins);
+    std::printf("randomized installation: seed %u, %u cases (%u with the package on another file system, %u on a "
+                "drive that refuses every change%s), %u package files (%u going where another goes)\n", seed, nCases,
+                nElsewhere, nReadOnly, (bReadOnlyDrive ? "" : std::string(": none here, ") + ReadOnlyDrive().Why()).c_str(),
+                nFiles, nTwins);
 }
 
 // ---- the wizard's page flow ----
@@ -682,30 +713,32 @@ TEST(Resources, PagesAreRussianAndTabVisitsTheirControlsInOrder)
 
 // ---- the program itself ----
 
-// Copies the built program into the package folder as exe, starts it there through the system's
-// shell after the given command (a file-size limit, Wine's options), and walks it. When the
-// steps are taken, during gets the running process (to kill it, say). Returns what the windows
-// showed and the exit code its shell noted ("exit 2").
-Strings RunProgram(const CTestFolder& package, const std::string& exe, const std::string& before,
+// Copies the built program into the package folder as exe (through writable, the same folder
+// where the package cannot be changed), starts it there through the system's shell after the
+// given command (a file-size limit, Wine's options), and walks it. When the steps are taken,
+// during gets the running process (to kill it, say). Returns what the windows showed and the
+// exit code its shell noted ("exit 2").
+Strings RunProgram(const CString& package, const CString& writable, const std::string& exe, const std::string& before,
                    std::vector<Step> steps, const std::function<void(HANDLE)>& during = nullptr)
 {
-    ::CopyFileW(BuiltProgramPath().c_str(), Widen(package.Path(exe)).c_str(), FALSE);
-    ::DeleteFileW(Widen(package.Path("exit-code")).c_str());
-    CProgram shell(L"/bin/sh", L"", Widen("-c \"cd '" + UnixPath(package.Path()) + "' && " + before + " wine '" + exe +
-                                          "'; echo $? >exit-code\""));
+    CString exitCode = writable + "\\exit-code";
+    ::CopyFileW(BuiltProgramPath().c_str(), Widen(writable + "\\" + CString(exe)).c_str(), FALSE);
+    ::DeleteFileW(Widen(exitCode).c_str());
+    CProgram shell(L"/bin/sh", L"", Widen("-c \"cd '" + UnixPath(package) + "' && " + before + " wine '" + exe + "'; echo $? >'" +
+                                          UnixPath(exitCode) + "'\""));
     // Its first page tells its thread: the cases run one at a time, and no other shows that page.
     // A program that ends without one is noted at once.
     DWORD dwThreadId = 0, dwProcessId = 0;
-    for (int nWait = 0; !dwThreadId && nWait < 3000 && !package.Read("exit-code"); ++nWait, ::Sleep(10))
+    for (int nWait = 0; !dwThreadId && nWait < 3000 && !ReadFileAt(exitCode); ++nWait, ::Sleep(10))
         for (HWND hWnd = nullptr; !dwThreadId && (hWnd = ::FindWindowExW(nullptr, hWnd, L"#32770", nullptr));)
             dwThreadId = ::GetDlgItem(hWnd, IDC_APPWIZARD_FILES) ? ::GetWindowThreadProcessId(hWnd, &dwProcessId) : 0;
     Strings seen = dwThreadId ? Walk(std::move(steps), dwThreadId) : Strings{"no first page"};
     if (during)
         during(std::shared_ptr<void>(::OpenProcess(PROCESS_TERMINATE, FALSE, dwProcessId), ::CloseHandle).get());
-    std::string exitCode;
-    for (int nWait = 0; exitCode.find('\n') == std::string::npos && nWait < 1000; ++nWait, ::Sleep(10))
-        exitCode = package.Read("exit-code").value_or("");
-    seen.push_back("exit " + exitCode.substr(0, exitCode.find('\n')));
+    std::string code;
+    for (int nWait = 0; code.find('\n') == std::string::npos && nWait < 1000; ++nWait, ::Sleep(10))
+        code = ReadFileAt(exitCode).value_or("");
+    seen.push_back("exit " + code.substr(0, code.find('\n')));
     return seen;
 }
 
@@ -722,11 +755,11 @@ std::vector<Step> InstallInto(const CString& folder, std::vector<Step> more = {}
 TEST(Program, FailsACopyCutWithinAWriteWholeAndSaysSoInItsExitCode)
 {
     CTestFolder folder, package(true);
-    EXPECT_EQ(RunProgram(package, "Установщик.exe", "", {kEscape, kOK}).back(), "exit 2");
+    EXPECT_EQ(RunProgram(package.Path(), package.Path(), "Установщик.exe", "", {kEscape, kOK}).back(), "exit 2");
     package.Write("VC7\\big.dll", std::string(8 << 20, 'x'));
     folder.Write("vc\\big.dll", "old");
     // Its icon handles are its own, so they cannot be compared from here.
-    EXPECT_EQ(RunProgram(package, "Установщик.exe", "trap '' XFSZ && prlimit --fsize=8387608",
+    EXPECT_EQ(RunProgram(package.Path(), package.Path(), "Установщик.exe", "trap '' XFSZ && prlimit --fsize=8387608",
                          InstallInto(folder.Path("vc"), {kOK, kOK})),
               (Strings{"Ombrix first next", "on on off off focus first", "VC", "SYSTEM",
                        Said::kQuestionTitle + ": " + Said::Replace(folder.Path("vc\\big.dll").Str()),
@@ -746,7 +779,7 @@ TEST(Program, KilledMidCopyLeavesNothingAndTheNextRunLoadsNoDllFromItsFolder)
     const std::string big(64 << 20, 'b');
     package.Write("VC7\\big.dll", big);
     folder.Write("vc\\big.dll", "old");
-    RunProgram(package, "Ombrix.exe", "", InstallInto(folder.Path("vc")), [&](HANDLE hProcess) {
+    RunProgram(package.Path(), package.Path(), "Ombrix.exe", "", InstallInto(folder.Path("vc")), [&](HANDLE hProcess) {
         for (int nWait = 0; folder.List("vc").size() < 2 && nWait < 10000; ++nWait)
             ::Sleep(1);
         EXPECT_EQ(folder.List("vc").size(), 2u) << "no temporary copy seen";
@@ -762,11 +795,38 @@ TEST(Program, KilledMidCopyLeavesNothingAndTheNextRunLoadsNoDllFromItsFolder)
     std::wstring planted = BuiltProgramPath().substr(0, BuiltProgramPath().rfind(L'\\')) + L"\\tests\\ombrix_planted.dll";
     for (const char* pszName : {"uxtheme", "ole32", "combase", "rpcrt4"})
         ::CopyFileW(planted.c_str(), Widen(package.Path(pszName + std::string(".dll"))).c_str(), FALSE);
-    Strings seen = RunProgram(package, "Ombrix.exe", "WINEDLLOVERRIDES='uxtheme,ole32,combase,rpcrt4=n,b'",
+    Strings seen = RunProgram(package.Path(), package.Path(), "Ombrix.exe", "WINEDLLOVERRIDES='uxtheme,ole32,combase,rpcrt4=n,b'",
                               InstallInto(folder.Path("vc"), {kOK}));
     EXPECT_EQ(Strings(seen.end() - 2, seen.end()), (Strings{Said::kTitle + ": " + Said::kSuccess, "exit 0"}));
     EXPECT_EQ(std::make_pair(folder.List("vc"), folder.Read("vc\\big.dll")), std::make_pair(Strings{"big.dll"}, std::optional(big)));
     EXPECT_EQ(package.List(), (Strings{"Ombrix.exe", "combase.dll", "exit-code", "ole32.dll", "rpcrt4.dll", "uxtheme.dll"}));
+}
+
+// From a package that cannot be changed, as on a CD: every file installed whole, the package as it
+// was, success in the exit code. A second run from it asks about the file it finds in place.
+TEST(Program, InstallsFromAPackageThatCannotBeChangedAndLeavesItAsItWas)
+{
+    if (!ReadOnlyDrive().Available())
+        GTEST_SKIP() << ReadOnlyDrive().Why();
+    CTestFolder folder;
+    World w(false, true);
+    WriteFileAt(w.Writable("VC7\\a.txt"), "a");
+    WriteFileAt(w.Writable("VC7\\sub\\b.dll"), std::string(1 << 20, 'b'));
+    Strings package = ListTree(w.package);   // and the program with its exit code beside them
+    package.insert(package.begin(), "Ombrix.exe");
+    package.push_back("exit-code");
+    Strings seen = RunProgram(w.package, w.writable, "Ombrix.exe", "", InstallInto(folder.Path("vc")));
+    EXPECT_EQ(Strings(seen.end() - 2, seen.end()), (Strings{Said::kTitle + ": " + Said::kSuccess, "exit 0"}));
+    EXPECT_EQ(folder.List("vc"), (Strings{"a.txt", "sub\\", "sub\\b.dll"}));
+    EXPECT_EQ(std::make_pair(folder.Read("vc\\a.txt"), folder.Read("vc\\sub\\b.dll")),
+              std::make_pair(std::optional<std::string>("a"), std::optional(std::string(1 << 20, 'b'))));
+    EXPECT_EQ(ListTree(w.package), package);
+    EXPECT_EQ(ReadFileAt(w.InPackage("VC7\\sub\\b.dll")), std::string(1 << 20, 'b'));
+
+    seen = RunProgram(w.package, w.writable, "Ombrix.exe", "", InstallInto(folder.Path("vc"), {Press({IDC_NO}), kOK}));
+    EXPECT_EQ(std::count_if(seen.begin(), seen.end(), [](auto& shown) { return shown.rfind(Said::kQuestionTitle, 0) == 0; }), 2)
+        << "a second run asks about each file in place";
+    EXPECT_EQ(seen.back(), "exit 0");
 }
 
 // ---- the long-path rule every path passes ----
