@@ -10,8 +10,7 @@ setup:
 	@tools/setup.sh $(BUILD)
 
 build: setup
-	@cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake --no-warn-unused-cli >/dev/null
-	@cmake --build $(BUILD) -j $(JOBS)
+	@tools/build.sh $(BUILD) $(JOBS)
 
 run: build
 	@tools/run.sh $(BUILD)

@@ -33,9 +33,13 @@ SIGN_PASSWORD=$pass SIGN_PFX=$work/signer.pfx release "$ROOT" "$work/build" || f
 osslsigncode verify -CAfile other.pem -in "$exe" &>/dev/null && fail "another certificate verifies it"
 osslsigncode remove-signature -in "$exe" -out unsigned.exe >/dev/null
 cmp unsigned.exe dist/Ombrix-unsigned.exe || fail "it is not the unsigned release plus a signature"
-env -u DISPLAY OMBRIX_DEMO_EXE="$exe" "$ROOT/tools/run.sh" "$BUILD_DIR" >walk 2>&1 ||
-    { cat walk && fail "the signed release does not walk to the success summary"; }
-cmp "$BUILD_DIR/demo/prefix/drive_c/Ombrix/Ombrix.exe" "$exe" || fail "the walk ran another program"
+# The release is 32-bit: a machine that runs no 32-bit programs cannot walk it, and says so.
+if /usr/lib/wine/wine --version &>/dev/null; then
+    env -u DISPLAY OMBRIX_DEMO_EXE="$exe" "$ROOT/tools/run.sh" "$BUILD_DIR" >walk 2>&1 ||
+        { cat walk && fail "the signed release does not walk to the success summary"; }
+    cmp "$BUILD_DIR/demo/prefix/drive_c/Ombrix/Ombrix.exe" "$exe" || fail "the walk ran another program"
+    walked=yes
+fi
 # A signing that cannot succeed ends the release and leaves nothing, not even the last one.
 for bad in "not-the-password|signer.pfx" "$pass|missing.pfx"; do
     IFS='|' read -r password pfx <<<"$bad"
@@ -43,3 +47,4 @@ for bad in "not-the-password|signer.pfx" "$pass|missing.pfx"; do
     [[ -z $(ls -A dist; grep -F "$password" log args) ]] || fail "$bad left files ($(ls dist)) or showed the password"
 done
 [[ $(grep -c '^sign ' args) == 2 ]] || fail "osslsigncode did not sign twice"
+[[ -n ${walked:-} ]] || { echo "release test: skipped the walk: this machine runs no 32-bit programs"; exit 77; }

@@ -16,12 +16,10 @@ PACKAGES=(cmake make g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 wine wine3
 
 "$(dirname "$0")/packages.sh" "${PACKAGES[@]}"
 
-# Wine runs the 32-bit program as a 32-bit Linux process, which a kernel without its IA-32
-# emulation (turned off on some virtual machines) refuses: say so, not Wine's bare exit code.
-if ! wine --version >/dev/null 2>&1; then
-    echo "setup: this machine cannot run 32-bit programs ($(wine --version 2>&1 | tail -n 1))." >&2
-    echo "setup: Wine needs them to run Ombrix and its tests; use a machine whose kernel runs 32-bit programs." >&2
-    exit 1
+# A kernel that runs no 32-bit programs (tools/wine-env.sh) gets 64-bit Wine and compilers too.
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    echo "setup: this machine runs no 32-bit programs; the tests and the demo use a 64-bit build under 64-bit Wine"
+    "$(dirname "$0")/packages.sh" wine64 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
 fi
 
 # shellcheck source=tools/wine-env.sh

@@ -5,7 +5,23 @@
 OMBRIX_BUILD_DIR=$(realpath -m "${1:-build}")
 export OMBRIX_BUILD_DIR
 export WINEPREFIX="$OMBRIX_BUILD_DIR/wineprefix"
-export WINEARCH=win32
+# Wine runs a 32-bit program as a 32-bit Linux process, which a kernel without its IA-32
+# emulation (turned off on some virtual machines) refuses. There the tests and the demo run a
+# 64-bit build of the same sources under 64-bit Wine, which Debian's wine command never picks
+# while the 32-bit one is installed: wine, wineboot and winepath in the build tree, first on
+# the PATH, start it. The release is 32-bit everywhere.
+if [[ -x /usr/lib/wine/wine64 ]] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    export OMBRIX_PROCESSOR=x86_64 WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64
+    mkdir -p "$OMBRIX_BUILD_DIR/wine64"
+    printf '#!/bin/sh\nexec %s "$@"\n' "$WINELOADER" >"$OMBRIX_BUILD_DIR/wine64/wine"
+    for program in wineboot winepath; do
+        printf '#!/bin/sh\nexec %s %s.exe "$@"\n' "$WINELOADER" "$program" >"$OMBRIX_BUILD_DIR/wine64/$program"
+    done
+    chmod +x "$OMBRIX_BUILD_DIR/wine64/"*
+    [[ :$PATH: == *":$OMBRIX_BUILD_DIR/wine64:"* ]] || export PATH="$OMBRIX_BUILD_DIR/wine64:$PATH"
+else
+    export OMBRIX_PROCESSOR=i686 WINEARCH=win32
+fi
 export WINEDEBUG=${WINEDEBUG:--all}
 export LC_ALL=C.UTF-8
 unset DISPLAY
