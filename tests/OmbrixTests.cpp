@@ -818,10 +818,9 @@ TEST(Program, InstallsFromAPackageThatCannotBeChangedAndLeavesItAsItWas)
     Strings seen = RunProgram(w.package, w.writable, "Ombrix.exe", "", InstallInto(folder.Path("vc")));
     EXPECT_EQ(Strings(seen.end() - 2, seen.end()), (Strings{Said::kTitle + ": " + Said::kSuccess, "exit 0"}));
     EXPECT_EQ(folder.List("vc"), (Strings{"a.txt", "sub\\", "sub\\b.dll"}));
-    EXPECT_EQ(std::make_pair(folder.Read("vc\\a.txt"), folder.Read("vc\\sub\\b.dll")),
-              std::make_pair(std::optional<std::string>("a"), std::optional(std::string(1 << 20, 'b'))));
+    EXPECT_TRUE(folder.Read("vc\\a.txt") == "a" && folder.Read("vc\\sub\\b.dll") == std::string(1 << 20, 'b')) << "not whole";
     EXPECT_EQ(ListTree(w.package), package);
-    EXPECT_EQ(ReadFileAt(w.InPackage("VC7\\sub\\b.dll")), std::string(1 << 20, 'b'));
+    EXPECT_TRUE(ReadFileAt(w.InPackage("VC7\\sub\\b.dll")) == std::string(1 << 20, 'b')) << "the package's copy changed";
 
     seen = RunProgram(w.package, w.writable, "Ombrix.exe", "", InstallInto(folder.Path("vc"), {Press({IDC_NO}), kOK}));
     EXPECT_EQ(std::count_if(seen.begin(), seen.end(), [](auto& shown) { return shown.rfind(Said::kQuestionTitle, 0) == 0; }), 2)
