@@ -137,51 +137,30 @@ private:
     CString m_strRoot;
 };
 
-// A drive, R:, that shows a folder through a read-only bind mount, as a CD, a write-protected
-// stick or a read-only share looks to a program; the folder itself stays writable to set up
-// what the drive shows. Mounted once for the test program and unmounted as it ends. Mounting
-// needs root; where it cannot be had, the drive is missing and says why.
+// Drive R:, a view of C:\ombrix-readonly that refuses every change, as a CD or a read-only share
+// looks to a program: tools/test.sh makes it a read-only bind mount, which needs root.
 class CReadOnlyDrive
 {
 public:
     CReadOnlyDrive()
     {
-        wchar_t temp[MAX_PATH];
-        ::GetTempPathW(MAX_PATH, temp);
-        m_strWritable = Narrow(temp) + "ombrix-readonly";
-        std::string drive = UnixPath("C:\\");
-        drive = drive.substr(0, drive.find_last_of('/', drive.size() - 2));   // the prefix, or its dosdevices
-        drive += (drive.size() > 11 && drive.compare(drive.size() - 11, 11, "/dosdevices") == 0 ? "" : "/dosdevices");
-        m_unixLink = drive + "/r:";
-        ::CreateDirectoryW(Widen(m_strWritable).c_str(), nullptr);
-        m_unixWritable = UnixPath(m_strWritable), m_unixMount = m_unixWritable + "-mount";
-        WriteFileAt(m_strWritable + "\\.probe", "mounted");
-        RunUnix(L"/bin/sh", "-c \"umount '" + m_unixMount + "' 2>/dev/null; mkdir -p '" + m_unixMount + "' && mount --bind '" +
-                m_unixWritable + "' '" + m_unixMount + "' && mount -o remount,bind,ro '" + m_unixMount + "' && ln -sfn '" +
-                m_unixMount + "' '" + m_unixLink + "'\"", "R:\\.probe", true);
+        WriteFileAt(Writable("probe"), "seen");
         HANDLE hFile = ::CreateFileW(L"R:\\written", GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-        m_bAvailable = ReadFileAt("R:\\.probe") == "mounted" && hFile == INVALID_HANDLE_VALUE;
+        m_bAvailable = ReadFileAt(Path("probe")) == "seen" && hFile == INVALID_HANDLE_VALUE;
         if (hFile != INVALID_HANDLE_VALUE)
             ::CloseHandle(hFile);
     }
-    ~CReadOnlyDrive()
-    {
-        RunUnix(L"/bin/sh", "-c \"rm -f '" + m_unixLink + "'; umount '" + m_unixMount + "'; rm -rf '" + m_unixWritable +
-                "' '" + m_unixMount + "'\"", m_strWritable, false);
-    }
     bool Available() const { return m_bAvailable; }
-    const char* Why() const { return "no read-only drive: a read-only bind mount needs root"; }
+    const char* Why() const { return "no read-only drive R: (tools/test.sh mounts it, as root)"; }
     // A path on the drive, and the same place written to.
     CString Path(const std::string& relative) const { return "R:\\" + CString(relative); }
-    CString Writable(const std::string& relative) const { return m_strWritable + "\\" + CString(relative); }
+    CString Writable(const std::string& relative) const { return "C:\\ombrix-readonly\\" + CString(relative); }
 
 private:
-    CString m_strWritable;
-    std::string m_unixWritable, m_unixMount, m_unixLink;
     bool m_bAvailable = false;
 };
 
-// The test program's read-only drive, made when first asked for.
+// The test program's read-only drive, looked at when first asked for.
 inline CReadOnlyDrive& ReadOnlyDrive()
 {
     static CReadOnlyDrive drive;
