@@ -139,30 +139,18 @@ private:
 
 // Drive R:, a view of C:\ombrix-readonly that refuses every change, as a CD or a read-only share
 // looks to a program: tools/test.sh makes it a read-only bind mount, which needs root.
-class CReadOnlyDrive
+namespace ReadOnlyDrive
 {
-public:
-    CReadOnlyDrive()
-    {
+const char* const kWhy = "no read-only drive R: (tools/test.sh mounts it, as root)";
+inline CString Path(const std::string& relative) { return "R:\\" + CString(relative); }
+inline CString Writable(const std::string& relative) { return "C:\\ombrix-readonly\\" + CString(relative); }
+// Whether R: shows what is written through C: and refuses a change; looked at once.
+inline bool Available()
+{
+    static const bool bAvailable = [] {
         WriteFileAt(Writable("probe"), "seen");
-        HANDLE hFile = ::CreateFileW(L"R:\\written", GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-        m_bAvailable = ReadFileAt(Path("probe")) == "seen" && hFile == INVALID_HANDLE_VALUE;
-        if (hFile != INVALID_HANDLE_VALUE)
-            ::CloseHandle(hFile);
-    }
-    bool Available() const { return m_bAvailable; }
-    const char* Why() const { return "no read-only drive R: (tools/test.sh mounts it, as root)"; }
-    // A path on the drive, and the same place written to.
-    CString Path(const std::string& relative) const { return "R:\\" + CString(relative); }
-    CString Writable(const std::string& relative) const { return "C:\\ombrix-readonly\\" + CString(relative); }
-
-private:
-    bool m_bAvailable = false;
-};
-
-// The test program's read-only drive, looked at when first asked for.
-inline CReadOnlyDrive& ReadOnlyDrive()
-{
-    static CReadOnlyDrive drive;
-    return drive;
+        return ReadFileAt(Path("probe")) == "seen" && !::CreateDirectoryW(L"R:\\written", nullptr);
+    }();
+    return bAvailable;
 }
+}  // namespace ReadOnlyDrive
