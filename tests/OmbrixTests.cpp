@@ -50,7 +50,11 @@ struct World
     {
         RemoveTree(writable);
     }
-    ~World() { bReadOnly ? RemoveTree(writable) : void(); }
+    ~World()
+    {
+        if (bReadOnly)
+            RemoveTree(writable);
+    }
     CTestFolder folder;
     std::shared_ptr<CTestFolder> other;
     bool bReadOnly;
@@ -470,7 +474,7 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
             ::CreateHardLinkW(Widen(w.folder.Path("outside name")).c_str(),
                               AfxFilePath(w.Writable(linkable[rng() % linkable.size()])).c_str(), nullptr);
         for (std::string twin : nStory == 2 ? Strings{"pair.txt", "PAIR.txt"} : Strings{}) {
-            CString secondName = (w.other ? *w.other : w.folder).Path("second name of " + std::to_string(twin[0] == 'p'));
+            CString secondName = (w.other ? *w.other : w.folder).Path(twin == "pair.txt" ? "a second name" : "another");
             EXPECT_TRUE(::CreateHardLinkW(Widen(secondName).c_str(), AfxFilePath(w.Writable("VC7\\" + twin)).c_str(), nullptr));
         }
         if (chance(10) && !story.waiting.empty())
