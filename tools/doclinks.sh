@@ -2,8 +2,9 @@
 # Checks the documents: every link and picture in README.md and docs/*.md names a file that
 # exists, and a heading of it where the link names one (#anchor); README.md links every page of
 # docs/. Web addresses are not followed. Fails naming each link that does not resolve.
+# Checks the documents of the folder given, the repository's by default.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+cd "${1:-$(dirname "$0")/..}"
 export LC_ALL=C.UTF-8
 status=0
 
