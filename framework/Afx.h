@@ -8,6 +8,7 @@
 #include "Edit.h"
 #include "FileFind.h"
 #include "FileOps.h"
+#include "Folder.h"
 #include "PaintDC.h"
 #include "Static.h"
 #include "String.h"

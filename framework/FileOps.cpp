@@ -9,10 +9,25 @@
 #include <utility>
 #include <vector>
 
+#include "Folder.h"
+#include "Handle.h"
+#include "NtFile.h"
+
 // In the driver kit's headers, not in winternl.h.
 extern "C" WCHAR NTAPI RtlUpcaseUnicodeChar(WCHAR chSource);
 
 namespace {
+const ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Whether a change refused with this error means that the place cannot be changed at all: a CD
+// or DVD, a write-protected drive, a read-only mount or share. Such a place says so by the error
+// (the medium is write-protected, or the right to change it is denied) or by its volume's
+// read-only flag. A file open in another program (a sharing violation) is not in such a place.
+bool CannotBeChanged(DWORD dwError, bool bReadOnlyVolume)
+{
+    return dwError == ERROR_WRITE_PROTECT || dwError == ERROR_ACCESS_DENIED || bReadOnlyVolume;
+}
+
 // The absolute form of a path as Windows resolves it, without doubled backslashes, "." or "..".
 std::wstring FullPath(const std::wstring& path)
 {
@@ -25,29 +40,6 @@ std::wstring FullPath(const std::wstring& path)
     full.resize(nLength);
     return full;
 }
-
-// Closes a handle when it goes out of scope.
-class CHandle
-{
-public:
-    explicit CHandle(HANDLE h) : m_h(h) {}
-    ~CHandle() { Close(); }
-    CHandle(const CHandle&) = delete;
-    CHandle& operator=(const CHandle&) = delete;
-    bool IsValid() const { return m_h != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return m_h; }
-    void Close() { Reset(INVALID_HANDLE_VALUE); }
-    // Closes the handle held and holds another.
-    void Reset(HANDLE h)
-    {
-        if (IsValid())
-            ::CloseHandle(m_h);
-        m_h = h;
-    }
-
-private:
-    HANDLE m_h;
-};
 
 // Copies the whole file into a new one; false at the first read or write that fails.
 bool CopyContent(HANDLE hFrom, HANDLE hTo)
@@ -62,29 +54,6 @@ bool CopyContent(HANDLE hFrom, HANDLE hTo)
         if (!::WriteFile(hTo, buffer.data(), nRead, &nWritten, nullptr) || nWritten != nRead)
             return false;
     }
-}
-
-// One of the native calls that Windows' own by-handle file functions are built on, present in
-// every NT, on one class of an open file's information: false, with the Windows error code set,
-// when it fails.
-bool CallNative(decltype(&::NtSetInformationFile) pfnCall, HANDLE hFile, void* pInfo, size_t cbInfo,
-                FILE_INFORMATION_CLASS infoClass)
-{
-    IO_STATUS_BLOCK io;
-    NTSTATUS status = pfnCall(hFile, &io, pInfo, static_cast<ULONG>(cbInfo), infoClass);
-    if (!NT_SUCCESS(status))
-        ::SetLastError(::RtlNtStatusToDosError(status));
-    return NT_SUCCESS(status);
-}
-
-bool SetInformation(HANDLE hFile, void* pInfo, size_t cbInfo, FILE_INFORMATION_CLASS infoClass)
-{
-    return CallNative(::NtSetInformationFile, hFile, pInfo, cbInfo, infoClass);
-}
-
-bool QueryInformation(HANDLE hFile, void* pInfo, size_t cbInfo, FILE_INFORMATION_CLASS infoClass)
-{
-    return CallNative(::NtQueryInformationFile, hFile, pInfo, cbInfo, infoClass);
 }
 
 // The folder part and the name part of a path.
@@ -115,13 +84,6 @@ void RemoveLeftoverCopies(const std::wstring& folder)
     ::FindClose(hFind);
 }
 
-// Marks a file to go when its last handle closes, or clears the mark.
-bool MarkForDeletion(HANDLE hFile, bool bDelete)
-{
-    FILE_DISPOSITION_INFORMATION disposition = {bDelete};
-    return SetInformation(hFile, &disposition, sizeof disposition, FileDispositionInformation);
-}
-
 // A new temporary file in the folder, marked for deletion from the start: if the program dies,
 // the system removes it as it closes the program's handles.
 HANDLE CreateTemporary(const std::wstring& folder)
@@ -133,7 +95,7 @@ HANDLE CreateTemporary(const std::wstring& folder)
         HANDLE hFile = ::CreateFileW((folder + L"\\" + name).c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
         if (hFile != INVALID_HANDLE_VALUE) {
-            if (MarkForDeletion(hFile, true))
+            if (AfxMarkForDeletion(hFile, true))
                 return hFile;
             ::CloseHandle(hFile);
             return INVALID_HANDLE_VALUE;
@@ -154,74 +116,62 @@ bool RenameByHandle(HANDLE hFile, const std::wstring& to, bool bReplace)
     pRename->RootDirectory = nullptr;
     pRename->FileNameLength = static_cast<ULONG>(target.size() * sizeof(wchar_t));
     std::copy(target.begin(), target.end(), pRename->FileName);
-    return SetInformation(hFile, pRename, buffer.size(), FileRenameInformation);
-}
-
-// Whether a change refused to a file, with this error, means that the place it is in cannot be
-// changed at all: a CD or DVD, a write-protected drive, a read-only mount or share. Such a place
-// says so by the error (the medium is write-protected, or the right to change it is denied) or
-// by its volume's read-only flag. A file open in another program (a sharing violation) is not.
-bool CannotBeChanged(const std::wstring& path, DWORD dwError)
-{
-    if (dwError == ERROR_WRITE_PROTECT || dwError == ERROR_ACCESS_DENIED)
-        return true;
-    wchar_t root[MAX_PATH];
-    DWORD dwFlags = 0;
-    return ::GetVolumePathNameW(path.c_str(), root, MAX_PATH) &&
-           ::GetVolumeInformationW(root, nullptr, 0, nullptr, nullptr, &dwFlags, nullptr, 0) &&
-           (dwFlags & FILE_READ_ONLY_VOLUME);
+    return AfxSetInformation(hFile, pRename, buffer.size(), FileRenameInformation);
 }
 
 // Moves a file to another volume: copied under a temporary name beside the target, flushed,
 // put in place in one step on the target's volume, and only then removed from where it was.
 // Whatever fails, the source and any old target stay whole, and the temporary copy goes, even
 // when the program is killed on the way. A file in a place that cannot be changed is copied
-// into place the same way and stays where it is.
-bool CopyIntoPlace(const std::wstring& from, const std::wstring& to, bool bReplace)
+// into place the same way and stays where it is (bKept), without the read-only mark its medium
+// gives every file.
+bool CopyIntoPlace(const CFolder& folder, const CListedEntry& entry, const std::wstring& to, bool bReplace, bool& bKept)
 {
     // Opened for deletion first, so a source that could not be removed is never copied.
-    CHandle source(::CreateFileW(from.c_str(), GENERIC_READ | DELETE | FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
-                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    bool bKeepSource = !source.IsValid() && CannotBeChanged(from, ::GetLastError());
-    if (bKeepSource)
-        source.Reset(::CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                   FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    const ULONG nOptions = FILE_NON_DIRECTORY_FILE | FILE_SEQUENTIAL_ONLY;
+    COpenedEntry opened;
+    CHandle source(
+        folder.OpenEntry(entry, FILE_GENERIC_READ | DELETE | FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nOptions, opened));
+    DWORD dwError = ::GetLastError();
+    bKept = !source.IsValid() && CannotBeChanged(dwError, folder.IsOnReadOnlyVolume());
+    if (bKept)
+        source.Reset(folder.OpenEntry(entry, FILE_GENERIC_READ, FILE_SHARE_READ, nOptions, opened));
     if (!source.IsValid())
         return false;
     FILE_BASIC_INFORMATION basic = {};
-    if (!QueryInformation(source.Get(), &basic, sizeof basic, FileBasicInformation))
+    if (!AfxQueryInformation(source.Get(), &basic, sizeof basic, FileBasicInformation))
         return false;
 
-    std::wstring folder = SplitPath(to).first;
-    RemoveLeftoverCopies(folder);
-    CHandle copy(CreateTemporary(folder));
+    std::wstring folderPath = SplitPath(to).first;
+    RemoveLeftoverCopies(folderPath);
+    CHandle copy(CreateTemporary(folderPath));
     if (!copy.IsValid())
         return false;
     FILE_BASIC_INFORMATION times = basic;
     times.FileAttributes = 0;      // the attributes follow once the copy is in place
     // The mark is cleared only just before the rename, which a file marked for deletion cannot take.
     bool bPlaced = CopyContent(source.Get(), copy.Get()) &&
-                   SetInformation(copy.Get(), &times, sizeof times, FileBasicInformation) &&
-                   ::FlushFileBuffers(copy.Get()) && MarkForDeletion(copy.Get(), false) &&
+                   AfxSetInformation(copy.Get(), &times, sizeof times, FileBasicInformation) &&
+                   ::FlushFileBuffers(copy.Get()) && AfxMarkForDeletion(copy.Get(), false) &&
                    RenameByHandle(copy.Get(), to, bReplace);
     if (!bPlaced) {
-        DWORD dwError = ::GetLastError();
-        MarkForDeletion(copy.Get(), true);
+        dwError = ::GetLastError();
+        AfxMarkForDeletion(copy.Get(), true);
         ::SetLastError(dwError);
         return false;
     }
     FILE_BASIC_INFORMATION attributes = {};
-    attributes.FileAttributes = basic.FileAttributes;
-    SetInformation(copy.Get(), &attributes, sizeof attributes, FileBasicInformation);
+    attributes.FileAttributes = bKept ? basic.FileAttributes & ~FILE_ATTRIBUTE_READONLY : basic.FileAttributes;
+    AfxSetInformation(copy.Get(), &attributes, sizeof attributes, FileBasicInformation);
     copy.Close();
-    if (bKeepSource)
+    if (bKept)
         return true;
 
     // A read-only source cannot be deleted until it is writable.
     FILE_BASIC_INFORMATION writable = {};
     writable.FileAttributes = (basic.FileAttributes & ~FILE_ATTRIBUTE_READONLY) | FILE_ATTRIBUTE_ARCHIVE;
-    SetInformation(source.Get(), &writable, sizeof writable, FileBasicInformation);
-    return MarkForDeletion(source.Get(), true);
+    AfxSetInformation(source.Get(), &writable, sizeof writable, FileBasicInformation);
+    return AfxMarkForDeletion(source.Get(), true);
 }
 
 // The Administrators group, S-1-5-32-544, made without CreateWellKnownSid, which Windows 2000 lacks.
@@ -233,83 +183,75 @@ void AdministratorsSid(BYTE (&sid)[SECURITY_MAX_SID_SIZE])
     *::GetSidSubAuthority(sid, 1) = DOMAIN_ALIAS_RID_ADMINS;
 }
 
-// Which file or folder an open handle is.
-CFileIdentity IdentityOf(HANDLE hFile)
-{
-    BY_HANDLE_FILE_INFORMATION info;
-    CFileIdentity identity;
-    if (::GetFileInformationByHandle(hFile, &info)) {
-        identity.dwVolume = info.dwVolumeSerialNumber;
-        identity.nIndex = (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-        identity.bKnown = true;
-    }
-    return identity;
-}
-
 // Which file or folder a path for Windows' file functions names.
 CFileIdentity IdentityOf(const std::wstring& path)
 {
     // Backup semantics let a folder be opened; no access is asked, so nothing is refused.
     CHandle file(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    return file.IsValid() ? IdentityOf(file.Get()) : CFileIdentity();
+    return file.IsValid() ? AfxGetFileIdentity(file.Get()) : CFileIdentity();
 }
 
 // After a rename the system reported done, removes a second name (a hard link) of the moved
-// file that still stands at its old path: renaming one name of a file onto another of the same
-// file moves nothing. Only the very file that was moved counts: another file found at the old
-// path (a twin of its name in another letter case) is another entry, and the target's own name,
-// reached through another spelling of its folder, is not a second name.
-bool RemoveSecondName(const std::wstring& from, const std::wstring& to, const CFileIdentity& moved)
+// file that still stands under its listed name: renaming one name of a file onto another of the
+// same file moves nothing. Only the very file that was moved counts: another file found there (a
+// twin of its name in another letter case) is another entry, and the target's own name, reached
+// through another spelling of its folder, is not a second name.
+bool RemoveSecondName(const CFolder& folder, const CListedEntry& entry, const std::wstring& to)
 {
-    CHandle remnant(::CreateFileW(from.c_str(), DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!remnant.IsValid() || !(IdentityOf(remnant.Get()) == moved))
+    COpenedEntry opened;
+    CHandle remnant(folder.OpenEntry(entry, DELETE, kShareAll, FILE_NON_DIRECTORY_FILE, opened));
+    if (!remnant.IsValid())
         return true;
-    auto [fromFolder, fromName] = SplitPath(from);
     auto [toFolder, toName] = SplitPath(to);
-    bool bOneName = IdentityOf(fromFolder) == IdentityOf(toFolder) &&
-                    AfxFileNameKey(fromName) == AfxFileNameKey(toName);
-    return bOneName || MarkForDeletion(remnant.Get(), true);
+    bool bOneName = folder.Identity() == IdentityOf(toFolder) && AfxFileNameKey(entry.name) == AfxFileNameKey(toName);
+    return bOneName || AfxMarkForDeletion(remnant.Get(), true);
 }
 
-// Moves a file in one step on its volume, or into place on another volume. The file is renamed
-// through its own handle, so what is moved is the file that was found, whatever its name finds
+// Moves a listed file of a held folder in one step on its volume, or into place on another
+// volume. The file is opened relative to its folder, checked to be the file listed, and renamed
+// through that handle, so what is moved is the file that was found, whatever its name finds
 // afterwards; only a file with more than one name can leave one behind.
-bool MoveOrCopyIntoPlace(const std::wstring& from, const std::wstring& to, bool bReplace)
+bool MoveOrCopyIntoPlace(const CFolder& folder, const CListedEntry& entry, const std::wstring& to, bool bReplace,
+                         bool& bKept)
 {
-    // The attributes' right lets the handle tell which file it is.
-    CHandle source(::CreateFileW(from.c_str(), DELETE | FILE_READ_ATTRIBUTES,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                 FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (source.IsValid()) {
-        // The name count alone is cheap; which file it is, with its volume, only a file with more names needs.
-        FILE_STANDARD_INFORMATION standard = {};
-        bool bOtherNames = QueryInformation(source.Get(), &standard, sizeof standard, FileStandardInformation) &&
-                           standard.NumberOfLinks > 1;
-        CFileIdentity moved = bOtherNames ? IdentityOf(source.Get()) : CFileIdentity();
-        if (RenameByHandle(source.Get(), to, bReplace)) {
-            source.Close();
-            return !bOtherNames || RemoveSecondName(from, to, moved);
-        }
-        if (::GetLastError() != ERROR_NOT_SAME_DEVICE)
-            return false;
+    bKept = false;
+    COpenedEntry opened;
+    CHandle source(folder.OpenEntry(entry, DELETE, kShareAll, FILE_NON_DIRECTORY_FILE, opened));
+    if (source.IsValid() && RenameByHandle(source.Get(), to, bReplace)) {
         source.Close();
-    } else if (!CannotBeChanged(from, ::GetLastError())) {
-        // A place that cannot be changed may refuse even this open; its files are copied below.
-        return false;
+        return opened.nLinks < 2 || RemoveSecondName(folder, entry, to);
     }
-    if (!bReplace && ::GetFileAttributesW(to.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    DWORD dwError = ::GetLastError();
+    bool bOpened = source.IsValid();
+    source.Close();
+    bool bExists = !bReplace && ::GetFileAttributesW(to.c_str()) != INVALID_FILE_ATTRIBUTES;
+    switch (AfxWhenNotRenamed(bOpened, dwError, !bOpened && folder.IsOnReadOnlyVolume(), bExists)) {
+    case CUnrenamed::kCopy:
+        return CopyIntoPlace(folder, entry, to, bReplace, bKept);
+    case CUnrenamed::kAskFirst:
         ::SetLastError(ERROR_ALREADY_EXISTS);
         return false;
+    default:
+        ::SetLastError(dwError);
+        return false;
     }
-    return CopyIntoPlace(from, to, bReplace);
 }
 }  // namespace
 
-int AfxRename(const CString& strFrom, const CString& strTo)
+CUnrenamed AfxWhenNotRenamed(bool bOpened, DWORD dwError, bool bReadOnlyVolume, bool bTargetExists)
 {
-    if (MoveOrCopyIntoPlace(AfxFilePath(strFrom), AfxFilePath(strTo), false))
+    // An open file goes on to a copy only across volumes; a refused open, only where the place
+    // cannot be changed (a CD may refuse even the open for deletion).
+    bool bCopy = bOpened ? dwError == ERROR_NOT_SAME_DEVICE : CannotBeChanged(dwError, bReadOnlyVolume);
+    if (!bCopy)
+        return CUnrenamed::kReport;
+    return bTargetExists ? CUnrenamed::kAskFirst : CUnrenamed::kCopy;
+}
+
+int AfxRename(const CFolder& folder, const CListedEntry& entry, const CString& strTo, bool& bKept)
+{
+    if (MoveOrCopyIntoPlace(folder, entry, AfxFilePath(strTo), false, bKept))
         return 0;
     DWORD dwError = ::GetLastError();
     errno = dwError == ERROR_ALREADY_EXISTS || dwError == ERROR_FILE_EXISTS ? EEXIST
@@ -318,8 +260,9 @@ int AfxRename(const CString& strFrom, const CString& strTo)
     return -1;
 }
 
-bool AfxReplaceFile(const CString& strFrom, const CString& strTo)
+bool AfxReplaceFile(const CFolder& folder, const CListedEntry& entry, const CString& strTo, bool& bKept)
 {
+    bKept = false;
     std::wstring to = AfxFilePath(strTo);
     // Windows refuses to replace a read-only file, Wine does not; refuse it on both.
     DWORD dwAttributes = ::GetFileAttributesW(to.c_str());
@@ -327,7 +270,7 @@ bool AfxReplaceFile(const CString& strFrom, const CString& strTo)
         ::SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
-    return MoveOrCopyIntoPlace(AfxFilePath(strFrom), to, true);
+    return MoveOrCopyIntoPlace(folder, entry, to, true, bKept);
 }
 
 void AfxInheritPermissions(const CString& strPath, bool bReadOnly)
@@ -389,4 +332,16 @@ std::wstring AfxFileNameKey(const std::wstring& name)
 CFileIdentity AfxGetFileIdentity(const CString& strPath)
 {
     return IdentityOf(AfxFilePath(strPath));
+}
+
+CFileIdentity AfxGetFileIdentity(HANDLE hFile)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    CFileIdentity identity;
+    if (::GetFileInformationByHandle(hFile, &info)) {
+        identity.dwVolume = info.dwVolumeSerialNumber;
+        identity.nIndex = (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+        identity.bKnown = true;
+    }
+    return identity;
 }

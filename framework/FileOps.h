@@ -5,18 +5,31 @@
 
 #include "String.h"
 
-// The C library's rename on UTF-8 paths: 0 on success, otherwise -1 with errno set
-// (EEXIST when the target already exists). The source is gone when this succeeds, even when
-// it was a second name of the target (a hard link). Across volumes the file is copied under a
-// temporary name beside the target and put in place in one step, so the target is never a
-// fragment of it; a temporary copy never outlives the program, and one that a power cut left
-// is removed by the next copy into its folder. A file in a place that cannot be changed (a CD,
-// a read-only share) is copied into place the same way and stays where it is.
-int AfxRename(const CString& strFrom, const CString& strTo);
-// Moves a file over an existing one in a single step, so the old file stays in place
+class CFolder;
+struct CListedEntry;
+
+// The C library's rename for a file that a held folder listed: 0 on success, otherwise -1 with
+// errno set (EEXIST when the target already exists). The file is opened relative to its folder
+// and checked to be the file listed (no link, no other file: else EACCES), and moved through
+// that handle. The source is gone when this succeeds, even when it was a second name of the
+// target (a hard link). Across volumes the file is copied under a temporary name beside the
+// target and put in place in one step, so the target is never a fragment of it; a temporary copy
+// never outlives the program, and one that a power cut left is removed by the next copy into its
+// folder. A file in a place that cannot be changed (a CD, a read-only share) is copied into place
+// the same way and stays where it is: bKept says so.
+int AfxRename(const CFolder& folder, const CListedEntry& entry, const CString& strTo, bool& bKept);
+// Moves such a file over an existing one in a single step, so the old file stays in place
 // whenever the new one cannot take its place, across volumes too. A read-only file is never
 // replaced.
-bool AfxReplaceFile(const CString& strFrom, const CString& strTo);
+bool AfxReplaceFile(const CFolder& folder, const CListedEntry& entry, const CString& strTo, bool& bKept);
+
+// What becomes of a package file that could not be renamed into place through its handle: by
+// whether it was opened (so its rename failed) or its open was refused, the Windows error, whether
+// its volume refuses every change, and whether a file stands at the target of a move that may not
+// replace one. It is reported; refused as existing, so that the replace question comes first; or
+// copied, across volumes or out of a place that cannot be changed.
+enum class CUnrenamed { kReport, kAskFirst, kCopy };
+CUnrenamed AfxWhenNotRenamed(bool bOpened, DWORD dwError, bool bReadOnlyVolume, bool bTargetExists);
 // Gives a file the permissions its folder passes on and the Administrators group as owner,
 // instead of those it brought from where it was. A file system without permissions refuses,
 // harmlessly. A read-only file stays read-only.
@@ -50,3 +63,4 @@ struct CFileIdentity
     }
 };
 CFileIdentity AfxGetFileIdentity(const CString& strPath);
+CFileIdentity AfxGetFileIdentity(HANDLE hFile);

@@ -20,7 +20,7 @@ public:
     void RunInstallation(CString strVcPath, CString strSystemPath);
     // Moves every file of the source tree into the destination tree of the same shape;
     // false when the user cancelled. A destination inside the source is left out of the walk,
-    // and links are neither followed nor moved.
+    // and links are neither followed nor moved, nor anything put in an entry's place meanwhile.
     bool MoveTree(CString strSource, CString strDest);
 
     // Window side (ComponentsDlg.cpp).
@@ -52,10 +52,11 @@ protected:
 
 private:
     bool InstallComponent(const CString& strPackageFolder, const CString& strDest);
-    bool MoveFolder(const CString& strSource, const CString& strDest, const CFileIdentity& output);
-    bool MoveOneFile(const CString& strFrom, const CString& strDest, const CString& strName, bool bReadOnly);
+    bool MoveFolder(const CFolder& folder, const CString& strDest, const CFileIdentity& output);
+    bool MoveOneFile(const CFolder& folder, const CListedEntry& entry, const CString& strDest);
     void Placed(const CString& strDest, const CString& strName, bool bReadOnly);
     int AskReplace(const CString& strTo);
     void ReportFailure(const CString& strFrom, const CString& strTo);
+    void ReportUnreadable(const CString& strFolder);
     void ShowAborted();
 };

@@ -40,7 +40,7 @@ void CComponentsDlg::RunInstallation(CString strVcPath, CString strSystemPath)
 
 // Moves one component's package folder into place; false when the user cancelled. A missing
 // package folder (the program started from the wrong folder, or a damaged package) is a
-// problem, not an empty success, and so is a package folder that is a link to elsewhere.
+// problem, not an empty success; one that is a link to elsewhere the tree mover reports.
 bool CComponentsDlg::InstallComponent(const CString& strPackageFolder, const CString& strDest)
 {
     CFileFind finder;
@@ -50,10 +50,6 @@ bool CComponentsDlg::InstallComponent(const CString& strPackageFolder, const CSt
     if (!bFound || !finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY)) {
         AfxMessageBox(Messages::NoPackageFolder(strPackageFolder), MB_OK, 0);
         m_bProblems = true;
-        return true;
-    }
-    if (finder.IsLink()) {
-        ReportFailure(strPackageFolder, strDest);
         return true;
     }
     return MoveTree(strPackageFolder, strDest);
@@ -68,57 +64,82 @@ void CComponentsDlg::ShowAborted()
 bool CComponentsDlg::MoveTree(CString strSource, CString strDest)
 {
     ::CreateDirectoryW(AfxFilePath(strDest).c_str(), nullptr);
-    return MoveFolder(strSource, strDest, AfxGetFileIdentity(strDest));
+    CFolder folder;
+    if (folder.Open(strSource))
+        return MoveFolder(folder, strDest, AfxGetFileIdentity(strDest));
+    // A missing source moves nothing; one that is no folder of its own, a link, is not followed.
+    DWORD dwError = ::GetLastError();
+    if (dwError == ERROR_FILE_INVALID)
+        ReportFailure(strSource, strDest);
+    else if (dwError != ERROR_FILE_NOT_FOUND && dwError != ERROR_PATH_NOT_FOUND)
+        ReportUnreadable(strSource);
+    return true;
 }
 
-// One folder of MoveTree. output is the destination of the whole walk: when it lies inside
-// the source, however its path is spelt, it is not walked, or the walk would chase its own
-// output one level deeper each time until paths grew too long.
-bool CComponentsDlg::MoveFolder(const CString& strSource, const CString& strDest, const CFileIdentity& output)
+// One folder of MoveTree, held open: listed through its handle, each entry opened relative to it
+// and checked to be what the listing said, so that nothing another program puts in its place
+// meanwhile is followed or moved. output is the destination of the whole walk: when it lies
+// inside the source, however its path is spelt, it is not walked, or the walk would chase its
+// own output one level deeper each time until paths grew too long.
+bool CComponentsDlg::MoveFolder(const CFolder& folder, const CString& strDest, const CFileIdentity& output)
 {
     ::CreateDirectoryW(AfxFilePath(strDest).c_str(), nullptr);
 
     CFileFind finder;
-    bool bMore = finder.FindFile(strSource + "\\*.*");
+    bool bMore = finder.FindFile(folder);
     while (bMore) {
         bMore = finder.FindNextFile();
         if (finder.IsDots())
             continue;
-        CString strFrom = finder.GetFilePath();
         CString strName = finder.GetFileName();
         // A link is neither followed nor carried into place: what it points at is not the package's.
         if (finder.IsLink()) {
-            ReportFailure(strFrom, strDest + "\\" + strName);
+            ReportFailure(finder.GetFilePath(), strDest + "\\" + strName);
             continue;
         }
         bool bGoOn = true;
-        if (!finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY))
-            bGoOn = MoveOneFile(strFrom, strDest, strName, finder.MatchesMask(FILE_ATTRIBUTE_READONLY));
-        else if (!(AfxGetFileIdentity(strFrom) == output))
-            bGoOn = MoveFolder(strFrom, strDest + "\\" + strName, output);
+        if (!finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY)) {
+            bGoOn = MoveOneFile(folder, finder.GetEntry(), strDest);
+        } else {
+            // A folder no longer the one listed is reported as a link is; one that cannot be opened, as unreadable.
+            CFolder inner;
+            if (inner.Open(folder, finder.GetEntry())) {
+                if (!(inner.Identity() == output))
+                    bGoOn = MoveFolder(inner, strDest + "\\" + strName, output);
+            } else if (::GetLastError() == ERROR_FILE_INVALID) {
+                ReportFailure(finder.GetFilePath(), strDest + "\\" + strName);
+            } else {
+                ReportUnreadable(finder.GetFilePath());
+            }
+        }
         // A cancel leaves this level's remaining entries and its directory where they are.
         if (!bGoOn)
             return false;
     }
     finder.Close();
     if (finder.Failed()) {
-        AfxMessageBox(Messages::CannotList(strSource), MB_OK, 0);
-        m_bProblems = true;
+        ReportUnreadable(folder.Path());
         return true;
     }
 
     // Removes the directory only when everything in it was moved.
-    ::RemoveDirectoryW(AfxFilePath(strSource).c_str());
+    folder.RemoveIfEmpty();
     return true;
 }
 
-// Moves one file into the destination folder, asking before an existing file is replaced;
-// false when the user cancels.
-bool CComponentsDlg::MoveOneFile(const CString& strFrom, const CString& strDest, const CString& strName, bool bReadOnly)
+// Moves one listed file into the destination folder, asking before an existing file is replaced;
+// false when the user cancels. Each attempt opens the file afresh and checks it: the question may
+// wait a long time, and the file may have been swapped meanwhile.
+bool CComponentsDlg::MoveOneFile(const CFolder& folder, const CListedEntry& entry, const CString& strDest)
 {
-    CString strTo = strDest + "\\" + strName;
-    if (AfxRename(strFrom, strTo) == 0) {
-        Placed(strDest, strName, bReadOnly);
+    CString strName = Narrow(entry.name.c_str());
+    CString strFrom = folder.Path() + "\\" + strName, strTo = strDest + "\\" + strName;
+    // A file copied out of a place that cannot be changed does not keep the read-only mark that
+    // its medium gives every file.
+    bool bKept = false;
+    bool bReadOnly = entry.dwAttributes & FILE_ATTRIBUTE_READONLY;
+    if (AfxRename(folder, entry, strTo, bKept) == 0) {
+        Placed(strDest, strName, bReadOnly && !bKept);
         return true;
     }
     // A file this run has put there is not an existing file: replacing it would lose one of the two.
@@ -136,8 +157,8 @@ bool CComponentsDlg::MoveOneFile(const CString& strFrom, const CString& strDest,
         [[fallthrough]];
     case IDOK:
         // One step, so the old file stays whenever the new one cannot replace it.
-        if (AfxReplaceFile(strFrom, strTo))
-            Placed(strDest, strName, bReadOnly);
+        if (AfxReplaceFile(folder, entry, strTo, bKept))
+            Placed(strDest, strName, bReadOnly && !bKept);
         else
             ReportFailure(strFrom, strTo);
         return true;
@@ -166,5 +187,11 @@ int CComponentsDlg::AskReplace(const CString& strTo)
 void CComponentsDlg::ReportFailure(const CString& strFrom, const CString& strTo)
 {
     AfxMessageBox(Messages::CannotMove(strFrom, strTo), MB_OK, 0);
+    m_bProblems = true;
+}
+
+void CComponentsDlg::ReportUnreadable(const CString& strFolder)
+{
+    AfxMessageBox(Messages::CannotList(strFolder), MB_OK, 0);
     m_bProblems = true;
 }

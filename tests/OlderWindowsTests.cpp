@@ -87,6 +87,59 @@ TEST(NtPath, NamesDrivesLongPathsAndNetworkSharesInTheNativeNamespace)
         EXPECT_EQ(AfxNtPath(full), native) << Narrow(full.c_str()).Str();
 }
 
+// Whether an opened entry is the one its folder listed, as Windows and Wine answer: Windows opens a
+// link as itself, Wine follows it (reached under the target's own name), and Windows 2000 lists no
+// file numbers. Each row: what the handle says, the folder's name, whether it is the entry.
+TEST(ListedEntry, IsOnlyTheVeryEntryListedReachedUnderItsOwnName)
+{
+    CListedEntry listed;
+    listed.name = L"a.dll";
+    listed.dwAttributes = FILE_ATTRIBUTE_ARCHIVE;
+    listed.nCreationTime = 100;
+    listed.nFileId = 7;
+    struct Row { const char* what; DWORD dwAttributes; LONGLONG nCreated, nId; const wchar_t *pszName, *pszFolder; bool bIdsListed, bSame; };
+    const DWORD kFile = FILE_ATTRIBUTE_ARCHIVE, kLink = kFile | FILE_ATTRIBUTE_REPARSE_POINT;
+    for (const Row& row : std::vector<Row>{
+             {"the file listed", kFile, 100, 7, L"\\pkg\\VC7\\a.dll", L"\\pkg\\VC7", true, true},
+             {"named in other letters' case", kFile, 100, 7, L"\\PKG\\vc7\\A.DLL", L"\\pkg\\VC7", true, true},
+             {"in a drive's root folder", kFile, 100, 7, L"\\a.dll", L"\\", true, true},
+             {"another file in its place", kFile, 100, 8, L"\\pkg\\VC7\\a.dll", L"\\pkg\\VC7", true, false},
+             {"a link, opened as itself", kLink, 100, 7, L"\\pkg\\VC7\\a.dll", L"\\pkg\\VC7", true, false},
+             {"a link, followed", kFile, 100, 7, L"\\secret\\a.dll", L"\\pkg\\VC7", true, false},
+             {"a link, followed to a file of its name in a folder of that name", kFile, 100, 7, L"\\x\\VC7\\a.dll", L"\\pkg\\VC7", true, false},
+             {"a folder in its place", FILE_ATTRIBUTE_DIRECTORY, 100, 7, L"\\pkg\\VC7\\a.dll", L"\\pkg\\VC7", true, false},
+             {"listed without numbers, created when it was", kFile, 100, 9, L"\\pkg\\VC7\\a.dll", L"\\pkg\\VC7", false, true},
+             {"listed without numbers, created later", kFile, 101, 7, L"\\pkg\\VC7\\a.dll", L"\\pkg\\VC7", false, false}}) {
+        listed.bFileIdKnown = row.bIdsListed;
+        COpenedEntry opened;
+        opened.dwAttributes = row.dwAttributes;
+        opened.nCreationTime = row.nCreated;
+        opened.nFileId = row.nId;
+        opened.name = row.pszName;
+        EXPECT_EQ(AfxIsListedEntry(listed, opened, row.pszFolder), row.bSame) << row.what;
+    }
+}
+
+// What becomes of a package file that could not be renamed into place: a CD on Windows refuses
+// even the open for deletion, which Wine's read-only mounts let through. Each row: whether the
+// file was opened, the error, a read-only volume, a file at the target, the outcome.
+TEST(Unrenamed, IsCopiedAcrossVolumesOrFromAPlaceThatCannotBeChangedAfterTheQuestion)
+{
+    struct Row { bool bOpened; DWORD dwError; bool bReadOnlyVolume, bTargetExists; CUnrenamed outcome; };
+    for (const Row& row : std::vector<Row>{
+             {true, ERROR_NOT_SAME_DEVICE, false, false, CUnrenamed::kCopy},
+             {true, ERROR_NOT_SAME_DEVICE, false, true, CUnrenamed::kAskFirst},
+             {true, ERROR_ACCESS_DENIED, false, false, CUnrenamed::kReport},      // a folder in the way
+             {false, ERROR_WRITE_PROTECT, false, false, CUnrenamed::kCopy},       // a CD
+             {false, ERROR_WRITE_PROTECT, false, true, CUnrenamed::kAskFirst},
+             {false, ERROR_ACCESS_DENIED, false, true, CUnrenamed::kAskFirst},    // a read-only share
+             {false, ERROR_SHARING_VIOLATION, true, false, CUnrenamed::kCopy},    // nothing changes it there
+             {false, ERROR_SHARING_VIOLATION, false, false, CUnrenamed::kReport}, // open in another program
+             {false, ERROR_FILE_INVALID, false, false, CUnrenamed::kReport}})     // swapped for another
+        EXPECT_EQ(AfxWhenNotRenamed(row.bOpened, row.dwError, row.bReadOnlyVolume, row.bTargetExists), row.outcome)
+            << row.bOpened << " " << row.dwError << " " << row.bReadOnlyVolume << " " << row.bTargetExists;
+}
+
 // The manifest asks for administrator rights, and XP reads it: XP refuses an element it does not
 // know in its own namespace, and restarts on one that declares two namespaces (SP2, KB921337).
 TEST(Manifest, AsksForAdministratorRightsAsWindowsXpReadsIt)

@@ -61,6 +61,12 @@ struct World
     CString package, writable, vc = folder.Path("vc"), sys = folder.Path("sys");
     std::vector<std::shared_ptr<void>> held;   // open files and other folders, for the run
     Strings unmovable;   // package entries that are links, or a package folder that is a file: each reported
+    // Folders outside the package, on the package's file system and on another, which links may
+    // point into; when set, at the first question some entries the walk has not reached are
+    // swapped for such links (swapped), and so is the folder it is in (walkedAway), if not a
+    // package folder itself.
+    std::vector<CString> outside;
+    Strings swapped, walkedAway;
     CString InPackage(const std::string& entry) const { return package + "\\" + CString(entry); }
     CString Writable(const std::string& entry) const { return writable + "\\" + CString(entry); }
 };
@@ -76,6 +82,7 @@ struct Story
     std::vector<int> answers;   // to the questions, in order; "Отмена" once they run out
     Strings free;           // package files with nothing in their way, which a run not cancelled must install
     Strings contested;      // package files with only an old file in their way, which a run must ask about
+    Strings obstructed;     // of those, the ones whose old file cannot be replaced: read-only, a folder, or open
 };
 
 // Where a package entry goes: "VC7" itself to the VC destination, "VC7\\a" below it.
@@ -180,6 +187,35 @@ std::map<std::string, FileState> Snapshot(const CTestFolder& folder)
     return files;
 }
 
+// Swaps package entries for links out of the package, as another program could while a question
+// waits, each entry moved aside whole first: 's' a symbolic link to the file or folder outside,
+// on the package's file system and on another in turn; 'h' a hard link to the file outside on the
+// package's file system; 'e' (for a folder the walk is in) a symbolic link to an empty folder.
+void SwapForLinks(World& w, const std::vector<std::pair<std::string, char>>& swaps)
+{
+    std::string script, aside = UnixPath(w.outside[0]) + "/../aside";
+    for (size_t nSwap = 0; nSwap < swaps.size(); ++nSwap) {
+        auto [entry, how] = swaps[nSwap];
+        std::string path = UnixPath(w.InPackage(entry)), outside = UnixPath(w.outside[nSwap % w.outside.size()]);
+        std::string link = how == 'h' ? "ln '" + UnixPath(w.outside[0]) + "/sub/f.txt'"
+                           : how == 'e' ? "ln -s '" + outside + "/empty'"
+                                        : "ln -s '" + outside + (ReadFileAt(w.InPackage(entry)) ? "/sub/f.txt'" : "'");
+        script += "mv '" + path + "' '" + aside + "/" + std::to_string(nSwap) + "' && " + link + " '" + path + "'; ";
+        (how == 'e' ? w.walkedAway : w.swapped).push_back(entry);
+    }
+    RunUnix(L"/bin/sh", "-c \"mkdir -p '" + aside + "' && " + script + "touch '" + aside + "/done'\"", w.outside[0] + "\\..\\aside\\done", true);
+}
+
+// Every file and folder below the folders outside the package, by identity and state.
+std::map<std::string, FileState> OutsideState(const World& w)
+{
+    std::map<std::string, FileState> state;
+    for (const CString& root : w.outside)
+        for (const std::string& entry : ListTree(root))
+            state[(root + "\\" + CString(entry)).Str()] = StateOf(root + "\\" + CString(entry));
+    return state;
+}
+
 // Installs a story's package, set up in its world, through the real windows, then checks what
 // must hold after any installation.
 void Install(World& w, const Story& story)
@@ -194,6 +230,7 @@ void Install(World& w, const Story& story)
         packed[file] = StateOf(w.InPackage(file));
     for (const std::string& entry : w.bReadOnly ? packageFolders : Strings())
         readOnly[entry] = StateOf(w.InPackage(entry));
+    auto outsideBefore = OutsideState(w);
     std::set<FileKey> confirmed;
     std::set<std::string> asked, declined;
     std::optional<decltype(before)> atCancel;
@@ -231,6 +268,35 @@ void Install(World& w, const Story& story)
         })) << text;
         EXPECT_FALSE(bYesToAll || atCancel) << "asked after \"Да - для всех\" or \"Отмена\": " << text;
         order.push_back(componentOf(path));
+        // The entries not reached yet: files still in the package, of a chosen component, that no
+        // notice named and that are not the one asked about; and folders of them that the walk is not in.
+        if (!w.outside.empty() && nAsked == 0) {
+            auto folderOf = [](const std::string& entry) { return entry.substr(0, entry.rfind('\\')); };
+            auto below = [](const std::string& entry, const std::string& folder) { return (entry + "\\").rfind(folder + "\\", 0) == 0; };
+            auto reached = [&](const std::string& entry) {
+                return std::any_of(files.begin(), files.end(), [&](const std::string& file) {
+                    bool bNoticed = std::any_of(boxes.begin(), boxes.end(), [&](const std::string& box) {
+                        return box.find("\n" + w.InPackage(file).Str() + "\n") != std::string::npos;
+                    });
+                    return below(file, entry) && (Entry(Target(w, file)) == Entry(path) || bNoticed);
+                });
+            };
+            auto asked = std::find_if(files.begin(), files.end(), [&](auto& file) { return Entry(Target(w, file)) == Entry(path); });
+            std::string walked = asked == files.end() ? "" : folderOf(*asked);
+            std::vector<std::pair<std::string, char>> swaps;
+            if (walked.find('\\') != std::string::npos)
+                swaps.emplace_back(walked, 'e');
+            for (const std::string& file : files) {
+                bool bChosen = story.components & (file[0] == 'V' ? 1 : 2);
+                bool bTaken = std::any_of(swaps.begin(), swaps.end(), [&](auto& swap) { return below(file, swap.first); });
+                if (!bChosen || bTaken || ReadFileAt(w.InPackage(file)) != file || reached(file) || swaps.size() > 2)
+                    continue;
+                std::string folder = folderOf(file);
+                bool bFolder = folder.find('\\') != std::string::npos && !reached(folder) && !below(walked, folder);
+                swaps.emplace_back(bFolder ? folder : file, folder == walked ? 'h' : 's');
+            }
+            SwapForLinks(w, swaps);
+        }
         int answer = nAsked < story.answers.size() ? story.answers[nAsked] : IDCANCEL;
         ++nAsked;
         asked.insert(Upper(path));
@@ -272,6 +338,22 @@ void Install(World& w, const Story& story)
     };
     for (const std::string& entry : w.unmovable)
         EXPECT_TRUE(named(entry) || !(story.components & (entry[0] == 'V' ? 1 : 2)) || atCancel) << entry << " not reported";
+    // Swapped entries are reported, and nothing outside the package is touched or brought into place.
+    Strings allSwapped = w.swapped;
+    allSwapped.insert(allSwapped.end(), w.walkedAway.begin(), w.walkedAway.end());
+    auto isSwapped = [&](const std::string& entry) {
+        return std::any_of(allSwapped.begin(), allSwapped.end(), [&](auto& swapped) { return (entry + "\\").rfind(swapped + "\\", 0) == 0; });
+    };
+    for (const std::string& entry : w.swapped)
+        EXPECT_TRUE(named(entry) || atCancel) << entry << " swapped for a link, and not reported";
+    auto outsideAfter = OutsideState(w);
+    EXPECT_TRUE(outsideAfter == outsideBefore) << "something outside the package changed";
+    std::set<FileKey> outsideKeys;
+    for (const auto& [path, state] : outsideBefore)
+        outsideKeys.insert(state.key);
+    for (const CString& destination : {w.vc, w.sys})
+        for (const std::string& entry : ListTree(destination))
+            EXPECT_FALSE(outsideKeys.count(Key(destination + "\\" + CString(entry)))) << entry << " brought from outside the package";
     // The components in their fixed order: nothing of the first after anything of the second.
     order.erase(std::remove(order.begin(), order.end(), 0), order.end());
     EXPECT_TRUE(std::is_sorted(order.begin(), order.end())) << "the second component's question or notice came first";
@@ -285,6 +367,8 @@ void Install(World& w, const Story& story)
     // is the package folder installs a chosen file where it is; a second name of the file there (a
     // hard link) leaves it in the package.
     for (const std::string& file : files) {
+        if (isSwapped(file))
+            continue;
         bool bChosen = story.components & (file[0] == 'V' ? 1 : 2);
         bool bOneEntry = Entry(w.InPackage(file)) == Entry(Target(w, file));
         bool bInPackage = ReadFileAt(w.InPackage(file)) == file && !(bChosen && bOneEntry),
@@ -292,7 +376,9 @@ void Install(World& w, const Story& story)
              bStayed = w.bReadOnly ? !bInstalled : bInPackage;
         EXPECT_NE(bStayed, bInstalled) << file << " in both places or in neither";
         FileState was = packed[file], now = StateOf(bStayed ? w.InPackage(file) : Target(w, file));
-        EXPECT_EQ(std::make_pair(now.dwAttributes, now.nWritten), std::make_pair(was.dwAttributes, was.nWritten)) << file;
+        // A copy from a drive that cannot be changed leaves the read-only mark of its medium behind.
+        DWORD dwExpected = was.dwAttributes & ~(w.bReadOnly && !bStayed ? FILE_ATTRIBUTE_READONLY : 0);
+        EXPECT_EQ(std::make_pair(now.dwAttributes, now.nWritten), std::make_pair(dwExpected, was.nWritten)) << file;
         if (bStayed) {
             // A file stays in the package only when its component was not chosen, the run was
             // cancelled, "Нет" was answered for its target, or a notice names it.
@@ -306,8 +392,12 @@ void Install(World& w, const Story& story)
             EXPECT_TRUE(bOneEntry || !named(file)) << file << " installed, yet a notice says it could not be moved";
         }
         // A chosen file with only an old file in its way is asked about, unless cancelled or after "Да - для всех".
-        bool bContested = std::count(story.contested.begin(), story.contested.end(), file) && bChosen && !atCancel && !bYesToAll;
-        EXPECT_TRUE(!bContested || asked.count(Upper(Target(w, file).Str()))) << file << " met an old file, and nobody was asked";
+        bool bContested = std::count(story.contested.begin(), story.contested.end(), file) && bChosen && !atCancel;
+        EXPECT_TRUE(!bContested || bYesToAll || asked.count(Upper(Target(w, file).Str()))) << file << " met an old file, and nobody was asked";
+        // Confirmed, by "Да" or "Да - для всех", with nothing that keeps the old file in place, it is replaced.
+        bool bReplaceable = bContested && !declined.count(Upper(Target(w, file).Str())) &&
+                            !std::count(story.obstructed.begin(), story.obstructed.end(), file);
+        EXPECT_TRUE(!bReplaceable || !bStayed) << file << " confirmed with nothing in the way, and not replaced";
     }
     // Nothing after "Отмена", no file lost, one replaced only after "Да" and never when read-only,
     // and each new file an installed one.
@@ -317,7 +407,7 @@ void Install(World& w, const Story& story)
         EXPECT_TRUE(after.count(path) || path.rfind("pkg\\", 0) == 0) << path << " lost";
     for (const auto& [path, state] : after) {
         auto was = before.find(path);
-        if (path.back() == '\\' || (was != before.end() && was->second == state))
+        if (path.back() == '\\' || (was != before.end() && was->second == state) || path.rfind("aside\\", 0) == 0 || isSwapped(path.substr(4)))
             continue;
         EXPECT_TRUE(state.content && Key(Target(w, *state.content)) == state.key) << path << " changed, not installed there";
         EXPECT_TRUE(was == before.end() || confirmed.count(was->second.key) || bYesToAll) << path << " replaced without \"Да\"";
@@ -364,7 +454,7 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
         return std::getenv(pszName) ? static_cast<unsigned>(std::strtoul(std::getenv(pszName), nullptr, 10)) : nDefault;
     };
     unsigned seed = setting("OMBRIX_SEED", std::random_device()()), nCases = setting("OMBRIX_CASES", 120);
-    unsigned nFiles = 0, nElsewhere = 0, nReadOnly = 0, nTwins = 0;
+    unsigned nFiles = 0, nElsewhere = 0, nReadOnly = 0, nTwins = 0, nSwapped = 0;
     std::mt19937 rng(seed);
     auto chance = [&](unsigned nPercent) { return rng() % 100 < nPercent; };
     // The last is longer than a temporary copy's name may grow from it, so it ends a path only.
@@ -376,12 +466,14 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
     // 5 "Да - для всех" at the first question, before the second component's old files; 9 the VC7
     // package folder itself, spelt otherwise, as the destination, with a file of two names; 2 twins
     // by letter case, each a file of two names, on the package's volume and across volumes in turn;
-    // 4 a package that cannot be changed, with an old file waiting.
+    // 4 a package that cannot be changed, with an old file waiting, installed twice; 6 entries
+    // swapped for links out of the package at the first question.
     const bool bReadOnlyDrive = ReadOnlyDrive::Available();
     const std::map<unsigned, std::map<std::string, bool>> told = {
         {0, {{"VC7\\old.ini", true}}}, {1, {{"VC7\\old.ini", false}, {"System\\old.ini", true}}},
         {2, {{"VC7\\pair.txt", false}, {"VC7\\PAIR.txt", false}}}, {4, {{"VC7\\old.ini", true}}},
-        {5, {{"VC7\\old.ini", true}, {"System\\old.dll", true}}}, {9, {{"VC7\\own.txt", false}}}};
+        {5, {{"VC7\\old.ini", true}, {"System\\old.dll", true}}}, {9, {{"VC7\\own.txt", false}}},
+        {6, {{"VC7\\old.ini", true}, {"System\\later\\a.txt", false}, {"System\\b.txt", false}}}};
     for (unsigned nCase = 0; nCase < nCases && !HasFailure(); ++nCase) {
         SCOPED_TRACE("OMBRIX_SEED=" + std::to_string(seed) + " repeats this run; case " + std::to_string(nCase));
         const unsigned nStory = nCase % 10;
@@ -415,24 +507,29 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
         // Destinations 0-2 cannot be made, 3-5 lie in the package (3: the package folder itself), 6-8
         // are spelt otherwise; a story's old files are met on one that can be made. A package that
         // cannot be changed has none in it.
-        bool bReadOnly = bReadOnlyDrive && (nStory == 4 || (nStory != 2 && nStory != 9 && chance(10)));
+        bool bReadOnly = bReadOnlyDrive && (nStory == 4 || (nStory != 2 && nStory != 6 && nStory != 9 && chance(10)));
         unsigned nDestination = nStory == 9 ? 3 : needs.empty() ? rng() % 16 : 6 + rng() % 10;
         nDestination += bReadOnly && nDestination >= 3 && nDestination <= 5 ? 3 : 0;
         bool bBusy = needs.empty() && chance(10), bElsewhere = nStory == 2 ? nCase / 10 % 2 : !bReadOnly && nStory != 9 && chance(40);
-        std::set<std::string> waitedFor;   // the places where an old file waits
-        int nNeeded = (odd.empty() ? 0 : odd[0] == 'V' ? 1 : 2) | (nStory == 1 || nStory == 5 ? 3 : needs.empty() ? 0 : 1);
-        Story story{{}, {}, std::array{1, 2, 3, 3}[rng() % 4] | nNeeded, {}, {}, {}};
+        std::set<std::string> waitedFor, blocked;   // the places where an old file waits, and cannot be replaced
+        int nNeeded = (odd.empty() ? 0 : odd[0] == 'V' ? 1 : 2) | (nStory == 1 || nStory == 5 || nStory == 6 ? 3 : needs.empty() ? 0 : 1);
+        Story story{{}, {}, std::array{1, 2, 3, 3}[rng() % 4] | nNeeded, {}, {}, {}, {}};
         for (const std::string& file : files) {
-            // A story's own files are writable, so a name removed by mistake is lost, not refused as read-only.
-            story.package.push_back(std::string(chance(15) && !needs.count(file) ? "*" : "") + (chance(15) ? "~" : "") +
-                                    (chance(5) ? "$" : "") + (chance(30) ? "^" : "") + file);
+            // A story's own files are writable, so a name removed by mistake is lost, not refused as
+            // read-only; on a drive that cannot be changed every file is read-only, as on a CD.
+            story.package.push_back(std::string(bReadOnly || (chance(15) && !needs.count(file)) ? "*" : "") +
+                                    (chance(15) ? "~" : "") + (chance(5) ? "$" : "") + (chance(30) ? "^" : "") + file);
             std::string rest = file.substr(file.find('\\'));
             // A file often waits where twins go, so that a replacement comes before the second clash.
             auto [nFirst, nSecond] = going[place(file)];
             bool bWaits = needs.count(file) ? needs.at(file) : chance(nFirst + nSecond > 1 ? 60 : 25);
-            if (bWaits)
-                story.waiting.push_back((chance(20) ? "*" : "") + std::string(file[0] == 'V' || bOneFolder ? "vc" : "sys") +
-                                        (chance(30) ? Upper(rest) : rest) + (chance(10) ? "\\inside.txt" : ""));
+            if (bWaits) {
+                bool bReadOnlyOld = chance(20), bFolderOld = chance(10);
+                story.waiting.push_back((bReadOnlyOld ? "*" : "") + std::string(file[0] == 'V' || bOneFolder ? "vc" : "sys") +
+                                        (chance(30) ? Upper(rest) : rest) + (bFolderOld ? "\\inside.txt" : ""));
+                if (bReadOnlyOld || bFolderOld || story.waiting.size() == 1)   // the first may be held open
+                    blocked.insert(place(file));
+            }
             waitedFor.insert(bWaits ? place(file) : "");
             // The second story's answers neither cancel nor cover every later file.
             story.answers.push_back(std::vector<int>{IDOK, IDC_NO, kEnterKey, IDOK, IDC_NO, IDOK, IDC_NO, IDC_YES_ALL,
@@ -451,10 +548,21 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
             // The second component's destination is always one that can be made, outside the package.
             if (bAlone && waitedFor.count(place(file)) && (file[0] == 'S' || nDestination > 5) && bMovable)
                 story.contested.push_back(file);
+            if (blocked.count(place(file)))
+                story.obstructed.push_back(file);
         }
 
         World w(bElsewhere, bReadOnly);
         w.folder.Write("vc\\bystander.txt", "не трогать");
+        if (!bReadOnly && nDestination > 5 && (nStory == 6 || chance(20))) {
+            auto distant = w.other ? nullptr : std::make_shared<CTestFolder>(true);
+            w.held.push_back(distant);
+            w.outside = {(w.other ? *w.other : w.folder).Path("outside"), (distant ? *distant : w.folder).Path("outside")};
+            for (const CString& root : w.outside) {
+                WriteFileAt(root + "\\sub\\f.txt", "не из пакета");
+                ::CreateDirectoryW(Widen(root + "\\empty").c_str(), nullptr);
+            }
+        }
         WritePackage(w, story.package);
         for (const std::string& file : story.waiting)
             WriteMarked(w.folder.Path(), file, "old");
@@ -509,14 +617,28 @@ TEST(RandomInstallation, KeepsEveryFileWholeInOnePlaceAndSaysWhatHappened)
                                           AfxFilePath(w.Writable(story.free[0])).c_str(), nullptr));
         }
         Install(w, story);
+        if (nStory == 4 && bReadOnly) {
+            // The same disc again, over the files it installed: "Да - для всех" replaces them all.
+            Story again = story;
+            again.waiting.clear();
+            again.answers = {IDC_YES_ALL};
+            again.free.clear();
+            again.obstructed.clear();
+            again.contested.clear();
+            for (const Strings* alone : {&story.free, &story.contested})
+                std::copy_if(alone->begin(), alone->end(), std::back_inserter(again.contested),
+                             [&](const std::string& file) { return ReadFileAt(Target(w, file)) == file; });
+            Install(w, again);
+        }
         nFiles += static_cast<unsigned>(files.size());
         nElsewhere += bElsewhere;
         nReadOnly += bReadOnly;
+        nSwapped += static_cast<unsigned>(w.swapped.size() + w.walkedAway.size());
     }
     std::printf("randomized installation: seed %u, %u cases (%u with the package on another file system, %u on a "
-                "drive that refuses every change%s), %u package files (%u going where another goes)\n", seed, nCases,
-                nElsewhere, nReadOnly, (bReadOnlyDrive ? "" : std::string(": none here, ") + ReadOnlyDrive::kWhy).c_str(),
-                nFiles, nTwins);
+                "drive that refuses every change%s), %u package files (%u going where another goes), %u entries "
+                "swapped for links while a question waited\n", seed, nCases, nElsewhere, nReadOnly,
+                (bReadOnlyDrive ? "" : std::string(": none here, ") + ReadOnlyDrive::kWhy).c_str(), nFiles, nTwins, nSwapped);
 }
 
 // ---- the wizard's page flow ----
@@ -806,25 +928,68 @@ TEST(Program, KilledMidCopyLeavesNothingAndTheNextRunLoadsNoDllFromItsFolder)
     EXPECT_EQ(package.List(), (Strings{"Ombrix.exe", "combase.dll", "exit-code", "ole32.dll", "rpcrt4.dll", "uxtheme.dll"}));
 }
 
-// From a package that cannot be changed, as on a CD: every file installed whole, the package as it
-// was, success in the exit code.
-TEST(Program, InstallsFromAPackageThatCannotBeChangedAndLeavesItAsItWas)
+// From a package that cannot be changed, as on a CD, whose files are all read-only: every file
+// installed whole and writable, the package as it was, success in the exit code. The same disc
+// again over those files: one question, and "Да - для всех" replaces them all.
+TEST(Program, InstallsFromAPackageThatCannotBeChangedTwiceAndLeavesItAsItWas)
 {
     if (!ReadOnlyDrive::Available())
         GTEST_SKIP() << ReadOnlyDrive::kWhy;
     CTestFolder folder;
     World w(false, true);
-    WriteFileAt(w.Writable("VC7\\a.txt"), "a");
-    WriteFileAt(w.Writable("VC7\\sub\\b.dll"), std::string(1 << 20, 'b'));
+    WriteMarked(w.writable, "*VC7\\a.txt", "a");
+    WriteMarked(w.writable, "*VC7\\sub\\b.dll", std::string(1 << 20, 'b'));
     Strings package = ListTree(w.package);   // and the program with its exit code beside them
     package.insert(package.begin(), "Ombrix.exe");
     package.push_back("exit-code");
-    Strings seen = RunProgram(w.package, w.writable, "Ombrix.exe", "", InstallInto(folder.Path("vc")));
-    EXPECT_EQ(Strings(seen.end() - 2, seen.end()), (Strings{Said::kTitle + ": " + Said::kSuccess, "exit 0"}));
-    EXPECT_EQ(folder.List("vc"), (Strings{"a.txt", "sub\\", "sub\\b.dll"}));
-    EXPECT_TRUE(folder.Read("vc\\a.txt") == "a" && folder.Read("vc\\sub\\b.dll") == std::string(1 << 20, 'b')) << "not whole";
-    EXPECT_EQ(ListTree(w.package), package);
-    EXPECT_TRUE(ReadFileAt(w.InPackage("VC7\\sub\\b.dll")) == std::string(1 << 20, 'b')) << "the package's copy changed";
+    for (bool bAgain : {false, true}) {
+        std::vector<Step> steps = {kOK, Press({IDOK}, IDC_VC_PATH, folder.Path("vc").Str()), kOK};
+        if (bAgain)
+            steps.insert(steps.begin() + 2, Press({IDC_YES_ALL}));
+        Strings seen = RunProgram(w.package, w.writable, "Ombrix.exe", "", steps);
+        EXPECT_EQ(Strings(seen.end() - 2, seen.end()), (Strings{Said::kTitle + ": " + Said::kSuccess, "exit 0"}));
+        EXPECT_EQ(folder.List("vc"), (Strings{"a.txt", "sub\\", "sub\\b.dll"}));
+        EXPECT_TRUE(folder.Read("vc\\a.txt") == "a" && folder.Read("vc\\sub\\b.dll") == std::string(1 << 20, 'b')) << "not whole";
+        EXPECT_FALSE(::GetFileAttributesW(Widen(folder.Path("vc\\a.txt")).c_str()) & FILE_ATTRIBUTE_READONLY);
+        EXPECT_EQ(ListTree(w.package), package);
+        EXPECT_TRUE(ReadFileAt(w.InPackage("VC7\\sub\\b.dll")) == std::string(1 << 20, 'b')) << "the package's copy changed";
+    }
+}
+
+// From a drive that cannot be changed, a copy whose target another program takes while the copy
+// is made cannot take its place: it fails, leaving no temporary beside the target, the package as
+// it was and the other program's file in place.
+TEST(ReadOnlyPackage, ACopyThatCannotTakeItsPlaceLeavesNoTemporary)
+{
+    if (!ReadOnlyDrive::Available())
+        GTEST_SKIP() << ReadOnlyDrive::kWhy;
+    CTestFolder folder;
+    World w(false, true);
+    const std::string big(64 << 20, 'b');
+    WriteFileAt(w.Writable("VC7\\big.dll"), big);
+    folder.Write("vc\\other.txt", "other");
+    CFolder package;
+    ASSERT_TRUE(package.Open(w.InPackage("VC7")));
+    CFileFind finder;
+    ASSERT_TRUE(finder.FindFile(package));
+    while (finder.FindNextFile() && finder.IsDots()) {
+    }
+    // As soon as the temporary copy shows, the target is taken.
+    auto takeTarget = [](LPVOID pFolder) -> DWORD {
+        const CTestFolder& target = *static_cast<const CTestFolder*>(pFolder);
+        for (int nWait = 0; target.List("vc").size() < 2 && nWait < 20000; ++nWait)
+            ::Sleep(0);
+        target.Write("vc\\big.dll", "taken");
+        return 0;
+    };
+    HANDLE hTaker = ::CreateThread(nullptr, 0, takeTarget, &folder, 0, nullptr);
+    bool bKept = false;
+    EXPECT_EQ(AfxRename(package, finder.GetEntry(), folder.Path("vc\\big.dll"), bKept), -1);
+    ::WaitForSingleObject(hTaker, INFINITE);
+    ::CloseHandle(hTaker);
+    EXPECT_EQ(folder.List("vc"), (Strings{"big.dll", "other.txt"}));
+    EXPECT_EQ(folder.Read("vc\\big.dll"), "taken");
+    EXPECT_TRUE(ReadFileAt(w.InPackage("VC7\\big.dll")) == big) << "the package's file changed";
 }
 
 // ---- the long-path rule every path passes ----
