@@ -204,7 +204,7 @@ bool RemoveSecondName(const CFolder& folder, const CListedEntry& entry, const st
     if (!remnant.IsValid())
         return true;
     auto [toFolder, toName] = SplitPath(to);
-    bool bOneName = folder.Identity() == IdentityOf(toFolder) && AfxFileNameKey(entry.name) == AfxFileNameKey(toName);
+    bool bOneName = folder.IsFolder(IdentityOf(toFolder)) && AfxFileNameKey(entry.name) == AfxFileNameKey(toName);
     return bOneName || AfxMarkForDeletion(remnant.Get(), true);
 }
 

@@ -67,12 +67,11 @@ bool CFolder::Open(const CString& strPath)
     CListedEntry self;
     self.name = name;
     self.dwAttributes = FILE_ATTRIBUTE_DIRECTORY;
-    HANDLE hFolder = AfxOpenRelative(m_hParent, name, kFolderAccess, kShareAll, FILE_DIRECTORY_FILE, opened);
-    if (hFolder == INVALID_HANDLE_VALUE)
+    m_folder.Reset(AfxOpenRelative(m_hParent, name, kFolderAccess, kShareAll, FILE_DIRECTORY_FILE));
+    if (!m_folder.IsValid() || !AfxQueryOpened(m_folder.Get(), opened))
         return false;
     self.nFileId = opened.nFileId;
     self.bFileIdKnown = true;
-    m_folder.Reset(hFolder);
     if (!AfxIsListedEntry(self, opened, m_parentName)) {
         m_folder.Close();
         ::SetLastError(ERROR_FILE_INVALID);
@@ -80,6 +79,7 @@ bool CFolder::Open(const CString& strPath)
     }
     m_entry = self;
     m_name = opened.name;
+    m_nFileId = opened.nFileId;
     return true;
 }
 
@@ -94,12 +94,15 @@ bool CFolder::Open(const CFolder& parent, const CListedEntry& entry)
         return false;
     m_entry = entry;
     m_name = opened.name;
+    m_nFileId = opened.nFileId;
     return true;
 }
 
-CFileIdentity CFolder::Identity() const
+bool CFolder::IsFolder(const CFileIdentity& identity) const
 {
-    return AfxGetFileIdentity(m_folder.Get());
+    // The file number comes with the open; the volume, which costs more to ask, only where it matches.
+    return identity.bKnown && identity.nIndex == static_cast<ULONGLONG>(m_nFileId) &&
+           AfxGetFileIdentity(m_folder.Get()) == identity;
 }
 
 bool CFolder::IsOnReadOnlyVolume() const
@@ -115,23 +118,24 @@ bool CFolder::IsOnReadOnlyVolume() const
 HANDLE CFolder::OpenEntry(const CListedEntry& entry, ACCESS_MASK access, ULONG nShare, ULONG nOptions,
                           COpenedEntry& opened) const
 {
-    HANDLE hEntry = AfxOpenRelative(m_folder.Get(), entry.name, access, nShare, nOptions, opened);
-    if (hEntry == INVALID_HANDLE_VALUE)
-        return hEntry;
+    CHandle opening(AfxOpenRelative(m_folder.Get(), entry.name, access, nShare, nOptions));
+    if (!opening.IsValid() || !AfxQueryOpened(opening.Get(), opened))
+        return INVALID_HANDLE_VALUE;
     if (!AfxIsListedEntry(entry, opened, m_name)) {
-        ::CloseHandle(hEntry);
         ::SetLastError(ERROR_FILE_INVALID);
         return INVALID_HANDLE_VALUE;
     }
-    return hEntry;
+    return opening.Release();
 }
 
 void CFolder::RemoveIfEmpty() const
 {
-    COpenedEntry opened;
-    CHandle self(AfxOpenRelative(m_hParent, m_entry.name, DELETE | FILE_READ_ATTRIBUTES, kShareAll, FILE_DIRECTORY_FILE,
-                                 opened));
-    // A folder with anything left in it refuses the mark.
-    if (self.IsValid() && AfxIsListedEntry(m_entry, opened, m_parentName))
+    // Its file number tells it: a link in its place is opened as itself or, under Wine, followed
+    // to another folder, and a folder cannot have a second name. A folder with anything left in
+    // it refuses the mark.
+    CHandle self(AfxOpenRelative(m_hParent, m_entry.name, DELETE, kShareAll, FILE_DIRECTORY_FILE));
+    FILE_INTERNAL_INFORMATION internal = {};
+    if (self.IsValid() && AfxQueryInformation(self.Get(), &internal, sizeof internal, FileInternalInformation) &&
+        internal.IndexNumber.QuadPart == m_nFileId)
         AfxMarkForDeletion(self.Get(), true);
 }

@@ -54,8 +54,8 @@ public:
     HANDLE Handle() const { return m_folder.Get(); }
     // The path the walk names it by in its notices.
     const CString& Path() const { return m_strPath; }
-    // Which folder it is, by volume and index, as destinations are compared.
-    CFileIdentity Identity() const;
+    // Whether it is the folder of that identity (volume and index), as destinations are compared.
+    bool IsFolder(const CFileIdentity& identity) const;
     // Whether its volume refuses every change (a CD, a read-only share).
     bool IsOnReadOnlyVolume() const;
 
@@ -73,5 +73,6 @@ private:
     CListedEntry m_entry;          // this folder as its parent lists it
     CHandle m_folder;
     std::wstring m_name;           // this folder's full name on its volume
+    LONGLONG m_nFileId = 0;        // its number on its volume, as its handle tells it
     CString m_strPath;
 };

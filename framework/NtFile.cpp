@@ -16,9 +16,46 @@ bool CallNative(decltype(&::NtSetInformationFile) pfnCall, HANDLE hFile, void* p
     return NT_SUCCESS(status);
 }
 
-// Everything an open file tells of itself in one call: attributes, times, number of names, file
-// number and full name. A name too long for the first buffer is asked again with room for any.
-bool QueryOpened(HANDLE hFile, COpenedEntry& opened)
+}  // namespace
+
+bool AfxSetInformation(HANDLE hFile, void* pInfo, size_t cbInfo, FILE_INFORMATION_CLASS infoClass)
+{
+    return CallNative(::NtSetInformationFile, hFile, pInfo, cbInfo, infoClass);
+}
+
+bool AfxQueryInformation(HANDLE hFile, void* pInfo, size_t cbInfo, FILE_INFORMATION_CLASS infoClass)
+{
+    return CallNative(::NtQueryInformationFile, hFile, pInfo, cbInfo, infoClass);
+}
+
+bool AfxMarkForDeletion(HANDLE hFile, bool bDelete)
+{
+    FILE_DISPOSITION_INFORMATION disposition = {bDelete};
+    return AfxSetInformation(hFile, &disposition, sizeof disposition, FileDispositionInformation);
+}
+
+HANDLE AfxOpenRelative(HANDLE hFolder, const std::wstring& name, ACCESS_MASK access, ULONG nShare, ULONG nOptions)
+{
+    UNICODE_STRING ntName;
+    ntName.Buffer = const_cast<PWSTR>(name.c_str());
+    ntName.Length = ntName.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+    // Letter case counts: of two twins by case, the listed one is opened.
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &ntName, 0, hFolder, nullptr);
+    IO_STATUS_BLOCK io;
+    HANDLE hEntry = nullptr;
+    NTSTATUS status = ::NtCreateFile(&hEntry, access | SYNCHRONIZE | FILE_READ_ATTRIBUTES, &attributes, &io, nullptr, 0,
+                                     nShare, FILE_OPEN,
+                                     nOptions | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+    if (!NT_SUCCESS(status)) {
+        ::SetLastError(::RtlNtStatusToDosError(status));
+        return INVALID_HANDLE_VALUE;
+    }
+    return hEntry;
+}
+
+// A name too long for the first buffer is asked again with room for any.
+bool AfxQueryOpened(HANDLE hFile, COpenedEntry& opened)
 {
     std::vector<BYTE> buffer(sizeof(FILE_ALL_INFORMATION) + 512 * sizeof(wchar_t));
     auto* pAll = reinterpret_cast<FILE_ALL_INFORMATION*>(buffer.data());
@@ -40,47 +77,4 @@ bool QueryOpened(HANDLE hFile, COpenedEntry& opened)
     opened.name.assign(pAll->NameInformation.FileName, pAll->NameInformation.FileNameLength / sizeof(wchar_t));
     return true;
 }
-}  // namespace
 
-bool AfxSetInformation(HANDLE hFile, void* pInfo, size_t cbInfo, FILE_INFORMATION_CLASS infoClass)
-{
-    return CallNative(::NtSetInformationFile, hFile, pInfo, cbInfo, infoClass);
-}
-
-bool AfxQueryInformation(HANDLE hFile, void* pInfo, size_t cbInfo, FILE_INFORMATION_CLASS infoClass)
-{
-    return CallNative(::NtQueryInformationFile, hFile, pInfo, cbInfo, infoClass);
-}
-
-bool AfxMarkForDeletion(HANDLE hFile, bool bDelete)
-{
-    FILE_DISPOSITION_INFORMATION disposition = {bDelete};
-    return AfxSetInformation(hFile, &disposition, sizeof disposition, FileDispositionInformation);
-}
-
-HANDLE AfxOpenRelative(HANDLE hFolder, const std::wstring& name, ACCESS_MASK access, ULONG nShare, ULONG nOptions,
-                       COpenedEntry& opened)
-{
-    UNICODE_STRING ntName;
-    ntName.Buffer = const_cast<PWSTR>(name.c_str());
-    ntName.Length = ntName.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
-    // Letter case counts: of two twins by case, the listed one is opened.
-    OBJECT_ATTRIBUTES attributes;
-    InitializeObjectAttributes(&attributes, &ntName, 0, hFolder, nullptr);
-    IO_STATUS_BLOCK io;
-    HANDLE hEntry = nullptr;
-    NTSTATUS status = ::NtCreateFile(&hEntry, access | SYNCHRONIZE | FILE_READ_ATTRIBUTES, &attributes, &io, nullptr, 0,
-                                     nShare, FILE_OPEN,
-                                     nOptions | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
-    if (!NT_SUCCESS(status)) {
-        ::SetLastError(::RtlNtStatusToDosError(status));
-        return INVALID_HANDLE_VALUE;
-    }
-    if (!QueryOpened(hEntry, opened)) {
-        DWORD dwError = ::GetLastError();
-        ::CloseHandle(hEntry);
-        ::SetLastError(dwError);
-        return INVALID_HANDLE_VALUE;
-    }
-    return hEntry;
-}

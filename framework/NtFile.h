@@ -33,7 +33,9 @@ bool AfxSetInformation(HANDLE hFile, void* pInfo, size_t cbInfo, FILE_INFORMATIO
 bool AfxQueryInformation(HANDLE hFile, void* pInfo, size_t cbInfo, FILE_INFORMATION_CLASS infoClass);
 // Marks a file to go when its last handle closes, or clears the mark; a folder with anything in it refuses.
 bool AfxMarkForDeletion(HANDLE hFile, bool bDelete);
-// Opens an entry of an open folder by its name, as itself where it is a link, and tells what the
-// handle says of it. Synchronous, so that it can be read and listed.
-HANDLE AfxOpenRelative(HANDLE hFolder, const std::wstring& name, ACCESS_MASK access, ULONG nShare, ULONG nOptions,
-                       COpenedEntry& opened);
+// Opens an entry of an open folder by its name, as itself where it is a link; synchronous, so that
+// it can be read and listed.
+HANDLE AfxOpenRelative(HANDLE hFolder, const std::wstring& name, ACCESS_MASK access, ULONG nShare, ULONG nOptions);
+// Everything an open file tells of itself in one call: attributes, times, number of names, file
+// number and full name.
+bool AfxQueryOpened(HANDLE hFile, COpenedEntry& opened);

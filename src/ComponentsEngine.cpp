@@ -104,7 +104,7 @@ bool CComponentsDlg::MoveFolder(const CFolder& folder, const CString& strDest, c
             // A folder no longer the one listed is reported as a link is; one that cannot be opened, as unreadable.
             CFolder inner;
             if (inner.Open(folder, finder.GetEntry())) {
-                if (!(inner.Identity() == output))
+                if (!inner.IsFolder(output))
                     bGoOn = MoveFolder(inner, strDest + "\\" + strName, output);
             } else if (::GetLastError() == ERROR_FILE_INVALID) {
                 ReportFailure(finder.GetFilePath(), strDest + "\\" + strName);
