@@ -704,10 +704,15 @@ Strings Walk(std::vector<Step> steps, DWORD dwProgramThread = 0)
         if (!window.Click(IDCANCEL))
             window.Click(IDOK);
     }, dwProgramThread);
-    for (int nWait = 0; dwProgramThread && nStep < steps.size() && nWait < 6000; ++nWait)
+    // Well within CTest's limit for the case, so that a walk that stalls is reported rather than cut off.
+    for (DWORD dwStart = ::GetTickCount(); dwProgramThread && nStep < steps.size() && ::GetTickCount() - dwStart < 20000;)
         ::Sleep(10);
-    if (dwProgramThread)
-        return driver.Stop(), seen;
+    if (dwProgramThread) {
+        driver.Stop();
+        if (nStep < steps.size())
+            seen.push_back("waited 20 s for window " + std::to_string(nStep + 1) + " of " + std::to_string(steps.size()));
+        return seen;
+    }
     CComponentsDlg page;
     AfxGetApp()->m_pMainWnd = &page;
     seen.push_back("result " + std::to_string(page.DoModal()));
@@ -805,32 +810,64 @@ TEST(DefaultVcPath, TakesTheRecordedDirectoryOrTheDefault)
 
 // ---- the program itself ----
 
+// The processes other than this one that show the first page. A program lives on after the case
+// that started it is cut off by CTest's time limit (its shell is the system's, nobody's child here),
+// and keeps its page until the Wine session ends.
+std::set<DWORD> ProgramsShowingTheFirstPage()
+{
+    std::set<DWORD> processes;
+    for (HWND hWnd = nullptr; (hWnd = ::FindWindowExW(nullptr, hWnd, L"#32770", nullptr));) {
+        DWORD dwProcessId = 0;
+        if (::GetDlgItem(hWnd, IDC_APPWIZARD_FILES) && ::GetWindowThreadProcessId(hWnd, &dwProcessId) &&
+            dwProcessId != ::GetCurrentProcessId())
+            processes.insert(dwProcessId);
+    }
+    return processes;
+}
+
+// Ends a program and waits, briefly, until it has ended; false if it still runs.
+bool EndProgram(DWORD dwProcessId)
+{
+    std::shared_ptr<void> hProcess(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, dwProcessId), ::CloseHandle);
+    return hProcess && ::TerminateProcess(hProcess.get(), 1) && ::WaitForSingleObject(hProcess.get(), 5000) == WAIT_OBJECT_0;
+}
+
 // Copies the built program into the package folder as exe (through writable, the same folder
 // where the package cannot be changed), starts it there through the system's shell after the
 // given command (a file-size limit, Wine's options), and walks it. When the steps are taken,
 // during gets the running process (to kill it, say). Returns what the windows showed and the
-// exit code its shell noted ("exit 2").
+// exit code its shell noted ("exit 2"). A program that a case cut off left running is ended
+// first, or its page would be walked in place of this one's, and this one would wait unanswered,
+// and so on for every later case; a program that does not end is ended, for the same reason.
 Strings RunProgram(const CString& package, const CString& writable, const std::string& exe, const std::string& before,
                    std::vector<Step> steps, const std::function<void(HANDLE)>& during = nullptr)
 {
+    const std::set<DWORD> left = ProgramsShowingTheFirstPage();
+    for (DWORD dwLeft : left)
+        EndProgram(dwLeft);
     CString exitCode = writable + "\\exit-code";
     ::CopyFileW(BuiltProgramPath().c_str(), Widen(writable + "\\" + CString(exe)).c_str(), FALSE);
     ::DeleteFileW(Widen(exitCode).c_str());
     CProgram shell(L"/bin/sh", L"", Widen("-c \"cd '" + UnixPath(package) + "' && " + before + " wine '" + exe + "'; echo $? >'" +
                                           UnixPath(exitCode) + "'\""));
-    // Its first page tells its thread: the cases run one at a time, and no other shows that page.
-    // A program that ends without one is noted at once.
+    // Its first page tells its thread: the cases run one at a time, and no other but one left over,
+    // ending, shows that page. A program that ends without one is noted at once.
     DWORD dwThreadId = 0, dwProcessId = 0;
-    for (int nWait = 0; !dwThreadId && nWait < 3000 && !ReadFileAt(exitCode); ++nWait, ::Sleep(10))
+    for (int nWait = 0; !dwThreadId && nWait < 2000 && !ReadFileAt(exitCode); ++nWait, ::Sleep(10))
         for (HWND hWnd = nullptr; !dwThreadId && (hWnd = ::FindWindowExW(nullptr, hWnd, L"#32770", nullptr));)
-            dwThreadId = ::GetDlgItem(hWnd, IDC_APPWIZARD_FILES) ? ::GetWindowThreadProcessId(hWnd, &dwProcessId) : 0;
+            if (::GetDlgItem(hWnd, IDC_APPWIZARD_FILES) && (dwThreadId = ::GetWindowThreadProcessId(hWnd, &dwProcessId)) &&
+                left.count(dwProcessId))
+                dwThreadId = 0;
     Strings seen = dwThreadId ? Walk(std::move(steps), dwThreadId) : Strings{"no first page"};
     if (during)
         during(std::shared_ptr<void>(::OpenProcess(PROCESS_TERMINATE, FALSE, dwProcessId), ::CloseHandle).get());
     std::string code;
     for (int nWait = 0; code.find('\n') == std::string::npos && nWait < 1000; ++nWait, ::Sleep(10))
         code = ReadFileAt(exitCode).value_or("");
-    seen.push_back("exit " + code.substr(0, code.find('\n')));
+    bool bRunning = code.find('\n') == std::string::npos;
+    if (bRunning && dwProcessId)
+        EndProgram(dwProcessId);
+    seen.push_back(bRunning ? "no exit in 10 s; ended" : "exit " + code.substr(0, code.find('\n')));
     return seen;
 }
 
