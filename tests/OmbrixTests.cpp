@@ -931,34 +931,6 @@ TEST(Program, KilledMidCopyLeavesNothingAndTheNextRunLoadsNoDllFromItsFolder)
     EXPECT_EQ(package.List(), (Strings{"Ombrix.exe", "combase.dll", "exit-code", "ole32.dll", "rpcrt4.dll", "uxtheme.dll"}));
 }
 
-// From a package that cannot be changed, as on a CD, whose files are all read-only: every file
-// installed whole and writable, the package as it was, success in the exit code. The same disc
-// again over those files: one question, and "Да - для всех" replaces them all.
-TEST(Program, InstallsFromAPackageThatCannotBeChangedTwiceAndLeavesItAsItWas)
-{
-    if (!ReadOnlyDrive::Available())
-        GTEST_SKIP() << ReadOnlyDrive::kWhy;
-    CTestFolder folder;
-    World w(false, true);
-    WriteMarked(w.writable, "*VC7\\a.txt", "a");
-    WriteMarked(w.writable, "*VC7\\sub\\b.dll", std::string(1 << 20, 'b'));
-    Strings package = ListTree(w.package);   // and the program with its exit code beside them
-    package.insert(package.begin(), "Ombrix.exe");
-    package.push_back("exit-code");
-    for (bool bAgain : {false, true}) {
-        std::vector<Step> steps = {kOK, Press({IDOK}, IDC_VC_PATH, folder.Path("vc").Str()), kOK};
-        if (bAgain)
-            steps.insert(steps.begin() + 2, Press({IDC_YES_ALL}));
-        Strings seen = RunProgram(w.package, w.writable, "Ombrix.exe", "", steps);
-        EXPECT_EQ(Strings(seen.end() - 2, seen.end()), (Strings{Said::kTitle + ": " + Said::kSuccess, "exit 0"}));
-        EXPECT_EQ(folder.List("vc"), (Strings{"a.txt", "sub\\", "sub\\b.dll"}));
-        EXPECT_TRUE(folder.Read("vc\\a.txt") == "a" && folder.Read("vc\\sub\\b.dll") == std::string(1 << 20, 'b')) << "not whole";
-        EXPECT_FALSE(::GetFileAttributesW(Widen(folder.Path("vc\\a.txt")).c_str()) & FILE_ATTRIBUTE_READONLY);
-        EXPECT_EQ(ListTree(w.package), package);
-        EXPECT_TRUE(ReadFileAt(w.InPackage("VC7\\sub\\b.dll")) == std::string(1 << 20, 'b')) << "the package's copy changed";
-    }
-}
-
 // From a drive that cannot be changed, a copy whose target another program takes while the copy
 // is made cannot take its place: it fails, leaving no temporary beside the target, the package as
 // it was and the other program's file in place.
