@@ -60,24 +60,23 @@ bool CFolder::Open(const CString& strPath)
     if (!m_ownParent.IsValid())
         return false;
     m_hParent = m_ownParent.Get();
-    m_parentName = FullNameOf(m_hParent);
     m_strPath = strPath;
-    // Not listed: whatever the folder is, it must be a folder of its own, reached under its name.
+    m_entryName = name;
     COpenedEntry opened;
-    CListedEntry self;
-    self.name = name;
-    self.dwAttributes = FILE_ATTRIBUTE_DIRECTORY;
     m_folder.Reset(AfxOpenRelative(m_hParent, name, kFolderAccess, kShareAll, FILE_DIRECTORY_FILE));
     if (!m_folder.IsValid() || !AfxQueryOpened(m_folder.Get(), opened))
         return false;
+    // Not listed, so any folder is what was asked for, if it is one of its own, reached under its name.
+    CListedEntry self;
+    self.name = name;
+    self.dwAttributes = FILE_ATTRIBUTE_DIRECTORY;
     self.nFileId = opened.nFileId;
     self.bFileIdKnown = true;
-    if (!AfxIsListedEntry(self, opened, m_parentName)) {
+    if (!AfxIsListedEntry(self, opened, FullNameOf(m_hParent))) {
         m_folder.Close();
         ::SetLastError(ERROR_FILE_INVALID);
         return false;
     }
-    m_entry = self;
     m_name = opened.name;
     m_nFileId = opened.nFileId;
     return true;
@@ -86,13 +85,12 @@ bool CFolder::Open(const CString& strPath)
 bool CFolder::Open(const CFolder& parent, const CListedEntry& entry)
 {
     m_hParent = parent.Handle();
-    m_parentName = parent.m_name;
     m_strPath = parent.Path() + "\\" + Narrow(entry.name.c_str());
+    m_entryName = entry.name;
     COpenedEntry opened;
     m_folder.Reset(parent.OpenEntry(entry, kFolderAccess, kShareAll, FILE_DIRECTORY_FILE, opened));
     if (!m_folder.IsValid())
         return false;
-    m_entry = entry;
     m_name = opened.name;
     m_nFileId = opened.nFileId;
     return true;
@@ -133,7 +131,7 @@ void CFolder::RemoveIfEmpty() const
     // Its file number tells it: a link in its place is opened as itself or, under Wine, followed
     // to another folder, and a folder cannot have a second name. A folder with anything left in
     // it refuses the mark.
-    CHandle self(AfxOpenRelative(m_hParent, m_entry.name, DELETE, kShareAll, FILE_DIRECTORY_FILE));
+    CHandle self(AfxOpenRelative(m_hParent, m_entryName, DELETE, kShareAll, FILE_DIRECTORY_FILE));
     FILE_INTERNAL_INFORMATION internal = {};
     if (self.IsValid() && AfxQueryInformation(self.Get(), &internal, sizeof internal, FileInternalInformation) &&
         internal.IndexNumber.QuadPart == m_nFileId)

@@ -69,8 +69,7 @@ public:
 private:
     CHandle m_ownParent;           // the folder above, when this one was opened by path
     HANDLE m_hParent = INVALID_HANDLE_VALUE;
-    std::wstring m_parentName;     // the full name of the folder above
-    CListedEntry m_entry;          // this folder as its parent lists it
+    std::wstring m_entryName;      // this folder's name in the folder above
     CHandle m_folder;
     std::wstring m_name;           // this folder's full name on its volume
     LONGLONG m_nFileId = 0;        // its number on its volume, as its handle tells it

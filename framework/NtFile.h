@@ -19,13 +19,14 @@ const NTSTATUS kNoSuchFile = static_cast<NTSTATUS>(0xC000000F);
 const NTSTATUS kNotSupported = static_cast<NTSTATUS>(0xC00000BB);
 }  // namespace NtStatus
 
-// The native file calls of ntdll, present in every NT, that the by-handle file operations are
-// built on. Each returns false (or INVALID_HANDLE_VALUE), with the Windows error code set, when it fails.
-
+// Lists a folder through its handle; in the driver kit's headers, not in winternl.h.
 extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE hFile, HANDLE hEvent, PVOID pApcRoutine, PVOID pApcContext,
                                                PIO_STATUS_BLOCK pIo, PVOID pBuffer, ULONG cbBuffer,
                                                FILE_INFORMATION_CLASS infoClass, BOOLEAN bSingleEntry,
                                                PUNICODE_STRING pFileName, BOOLEAN bRestartScan);
+
+// The native file calls of ntdll, present in every NT, that the by-handle file operations are
+// built on. Each returns false (or INVALID_HANDLE_VALUE), with the Windows error code set, when it fails.
 
 // Sets one class of an open file's information.
 bool AfxSetInformation(HANDLE hFile, void* pInfo, size_t cbInfo, FILE_INFORMATION_CLASS infoClass);

@@ -40,7 +40,8 @@ void CComponentsDlg::RunInstallation(CString strVcPath, CString strSystemPath)
 
 // Moves one component's package folder into place; false when the user cancelled. A missing
 // package folder (the program started from the wrong folder, or a damaged package) is a
-// problem, not an empty success; one that is a link to elsewhere the tree mover reports.
+// problem, not an empty success. One that is a link to elsewhere the tree mover reports, and
+// does not follow.
 bool CComponentsDlg::InstallComponent(const CString& strPackageFolder, const CString& strDest)
 {
     CFileFind finder;
