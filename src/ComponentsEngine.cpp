@@ -68,12 +68,13 @@ bool CComponentsDlg::MoveTree(CString strSource, CString strDest)
     CFolder folder;
     if (folder.Open(strSource))
         return MoveFolder(folder, strDest, AfxGetFileIdentity(strDest));
-    // A missing source moves nothing; one that is no folder of its own, a link, is not followed.
+    // A missing source moves nothing; one that may not be read is unreadable; one that is no
+    // folder of its own, a link, is not followed.
     DWORD dwError = ::GetLastError();
-    if (dwError == ERROR_FILE_INVALID)
-        ReportFailure(strSource, strDest);
-    else if (dwError != ERROR_FILE_NOT_FOUND && dwError != ERROR_PATH_NOT_FOUND)
+    if (dwError == ERROR_ACCESS_DENIED)
         ReportUnreadable(strSource);
+    else if (dwError != ERROR_FILE_NOT_FOUND && dwError != ERROR_PATH_NOT_FOUND)
+        ReportFailure(strSource, strDest);
     return true;
 }
 
@@ -102,15 +103,16 @@ bool CComponentsDlg::MoveFolder(const CFolder& folder, const CString& strDest, c
         if (!finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY)) {
             bGoOn = MoveOneFile(folder, finder.GetEntry(), strDest);
         } else {
-            // A folder no longer the one listed is reported as a link is; one that cannot be opened, as unreadable.
+            // A folder that may not be read is unreadable, as when its listing fails; one that is
+            // no longer the folder listed, or gone, cannot be moved.
             CFolder inner;
             if (inner.Open(folder, finder.GetEntry())) {
                 if (!inner.IsFolder(output))
                     bGoOn = MoveFolder(inner, strDest + "\\" + strName, output);
-            } else if (::GetLastError() == ERROR_FILE_INVALID) {
-                ReportFailure(finder.GetFilePath(), strDest + "\\" + strName);
-            } else {
+            } else if (::GetLastError() == ERROR_ACCESS_DENIED) {
                 ReportUnreadable(finder.GetFilePath());
+            } else {
+                ReportFailure(finder.GetFilePath(), strDest + "\\" + strName);
             }
         }
         // A cancel leaves this level's remaining entries and its directory where they are.
