@@ -277,8 +277,12 @@ void Install(World& w, const Story& story)
                     return below(file, entry) && (Entry(Target(w, file)) == Entry(path) || bNoticed);
                 });
             };
-            auto asked = std::find_if(files.begin(), files.end(), [&](auto& file) { return Entry(Target(w, file)) == Entry(path); });
-            std::string walked = asked == files.end() ? "" : folderOf(*asked);
+            // The folder being walked, where the files that may be asked about all lie in one.
+            std::set<std::string> askedFolders;
+            for (const std::string& file : files)
+                if ((story.components & (file[0] == 'V' ? 1 : 2)) && Entry(Target(w, file)) == Entry(path))
+                    askedFolders.insert(folderOf(file));
+            std::string walked = askedFolders.size() == 1 ? *askedFolders.begin() : "";
             std::vector<std::pair<std::string, char>> swaps;
             if (walked.find('\\') != std::string::npos)
                 swaps.emplace_back(walked, 'e');
