@@ -53,6 +53,7 @@ bool CFileFind::FindFile(const CFolder& folder)
     Close();
     m_strRoot = folder.Path();
     m_hFolder = folder.Handle();
+    m_bFailed = false;
     m_buffer.resize(16 << 10);
     m_bBufferDone = true;
     m_bRestart = true;
@@ -138,8 +139,6 @@ void CFileFind::Close()
     m_hFind = INVALID_HANDLE_VALUE;
     m_hFolder = INVALID_HANDLE_VALUE;
     m_bHaveNext = false;
-    m_bFailed = false;
-    m_next = CListedEntry();
 }
 
 bool CFileFind::IsDots() const
