@@ -971,6 +971,18 @@ TEST(ReadOnlyPackage, ACopyThatCannotTakeItsPlaceLeavesNoTemporary)
     EXPECT_TRUE(ReadFileAt(w.InPackage("VC7\\big.dll")) == big) << "the package's file changed";
 }
 
+// A listing that fails is still known to have failed once the enumeration is closed, as the tree
+// mover asks only then: here a file listed as if it were a folder.
+TEST(FileFind, KeepsAFailedListingKnownAfterClosing)
+{
+    CTestFolder folder;
+    folder.Write("a.txt", "a");
+    CFileFind finder;
+    EXPECT_FALSE(finder.FindFile(folder.Path("a.txt\\*")));
+    finder.Close();
+    EXPECT_TRUE(finder.Failed());
+}
+
 // ---- the long-path rule every path passes ----
 
 // Pure: Wine has no 260-character limit, so only the function itself can show the rule. Each
